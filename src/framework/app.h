@@ -1,0 +1,53 @@
+// The application object and window base of the installer's small application framework: one
+// global CWinApp-derived object, whose InitInstance the entry point runs once.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class CWnd {
+public:
+    virtual ~CWnd() = default;
+    HWND GetSafeHwnd() const { return m_hWnd; }
+
+    HWND m_hWnd = nullptr;
+};
+
+class CWinApp {
+public:
+    // With no name given, the application title is the executable's file name without its
+    // extension ("Setup" for Setup.exe).
+    explicit CWinApp(const char* appName = nullptr);
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    // Runs once; returning false tells the entry point to run no message loop and end.
+    virtual BOOL InitInstance() { return FALSE; }
+    // Runs the message loop when InitInstance returned true; the exit code.
+    virtual int Run();
+
+    // The three-dimensional control look is the system's own on every supported Windows.
+    BOOL Enable3dControlsStatic() { return TRUE; }
+
+    const char* GetAppTitle() const { return m_strTitle.c_str(); }
+
+    CWnd* m_pMainWnd = nullptr;
+    HINSTANCE m_hInstance = nullptr;
+
+private:
+    std::string m_strTitle;
+};
+
+// The one application object, or null before it is constructed (tests without one).
+CWinApp* AfxGetApp();
+// The application's main window, or null.
+CWnd* AfxGetMainWnd();
+// The application title; without an application object, the executable's name without extension.
+std::string AfxGetAppTitle();
+// Control containers (ActiveX hosting) are not used by these dialogs; kept for the call site.
+inline void AfxEnableControlContainer() {}
+
+// Title derived from the running executable's file name.
+std::string AppTitleFromModule();

@@ -1,0 +1,10 @@
+// The framework's message box: the application title as caption, and the exclamation icon when
+// the caller gives none.
+#pragma once
+
+#include <windows.h>
+
+// Shows a modal box and returns the button pressed (IDOK, IDYES, ...). The owner is the main
+// window when called on its thread; from another thread the box has no owner and comes to the
+// foreground, so a worker never waits on another thread's window.
+int AfxMessageBox(const char* text, UINT type = MB_OK);

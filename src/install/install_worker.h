@@ -1,0 +1,9 @@
+// One installation from end to end, on a worker thread of its own.
+#pragma once
+
+#include <windows.h>
+
+// Thread procedure; `parameter` is the run's InstallOwner*. Unpacks, registers, marks the run
+// finished ("完成", flag cleared), starts the product unless it runs, opens the home page and
+// finally calls the owner's OnCancel. Always returns 0.
+UINT __cdecl InstallThreadProc(LPVOID parameter);

@@ -1,0 +1,36 @@
+// The payload container "Data.cab": layout constants and the rules that turn an entry's names
+// into paths under the install directory. Plain C++, shared by the installer and the payload tool.
+//
+// Layout (little-endian): int32 entry count, then per entry: directory name, 0x00, file name,
+// 0x00, uint32 data size S, S data bytes. Names are 8-bit ANSI strings of at most 259 bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Each name is read through a window of this many bytes and must end inside it.
+inline constexpr std::size_t kNameWindow = 260;
+inline constexpr std::size_t kMaxNameLength = kNameWindow - 1;
+// Fields must begin below 2 GiB: the format's positions are 32-bit signed file offsets.
+inline constexpr std::int64_t kMaxFieldOffset = 0x7FFFFFFF;
+// 100 x count must fit a signed 32-bit integer.
+inline constexpr std::int32_t kMaxEntryCount = 21474836;
+// The largest data size the format allows (0xFFFFFFFF is outside it).
+inline constexpr std::uint32_t kMaxDataSize = 0xFFFFFFFEu;
+
+// Directory path of an entry: the install directory followed byte for byte by the directory
+// name, with one trailing backslash (only one) removed.
+std::string FormDirectoryPath(std::string_view installDir, std::string_view directoryName);
+
+// Output path of an entry: its directory path, a backslash and the file name.
+std::string FormOutputPath(std::string_view directoryPath, std::string_view fileName);
+
+// True when the name holds a parent-directory component: between backslashes or slashes, a run
+// of dots and blanks with at least two dots ("..", "...", ".. "), which Windows may resolve to
+// the parent. Such entries are never unpacked.
+bool HasParentReference(std::string_view name);
+
+// Progress position before entry `index` (from 0) of `count` entries: 100 x (index + 1) / count,
+// truncated; exact for every count, also above the format's limit.
+int ProgressPosition(std::int64_t index, std::int64_t count);

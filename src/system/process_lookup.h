@@ -1,0 +1,21 @@
+// Finding running programs by executable name, and ending them by force.
+#pragma once
+
+#include <cstdint>
+
+// The id of a process; kNoProcess alone means that no such process was found.
+using ProcessId = std::int32_t;
+inline constexpr ProcessId kNoProcess = -1;
+
+// Id of the first listed process whose executable file name equals `name` (no directory part)
+// without regard to case, under the ANSI code page's multibyte rules; kNoProcess when none, or
+// when the process list cannot be read. Every call reads a fresh list.
+ProcessId FindProcessByName(const char* name);
+
+// Asks the system to end the process with exit code 0. Reports nothing and does not wait.
+void TerminateProcessById(ProcessId processId);
+
+// Ends the first running product process and every running player ("mplayer.exe"), first listed
+// first. Returns when no player is listed any more, or when the players still listed survived
+// every termination request (the loop is bounded).
+void TerminateProductProcesses();

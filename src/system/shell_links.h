@@ -1,0 +1,25 @@
+// Shell link (.lnk) operations and special-folder paths, shared by registration and discovery.
+// Each shortcut operation brings the calling thread into COM for its own duration and leaves the
+// thread's COM state as it found it.
+#pragma once
+
+#include <windows.h>
+
+// Hotkey of every shortcut the installer writes: Ctrl+Shift+R.
+inline constexpr WORD kShortcutHotkey = 0x0352;
+
+// Writes a shortcut at `linkPath` (its folder must exist) that starts `target`, with the hotkey
+// Ctrl+Shift+R and nothing else set. 1 once the shell link object and its persistence interface
+// were obtained (a failed save still gives 1); 0 otherwise. A link path that does not fit in
+// MAX_PATH wide characters is never cut into another path: nothing is saved and the result is 0.
+int CreateShortcut(const char* target, const char* linkPath);
+
+// Reads the shortcut at `linkPath` and writes the directory holding its target (no trailing
+// separator) into `outDirectory` (at least MAX_PATH bytes). 1 on success; 0 otherwise, with
+// `outDirectory` untouched. The shell may show its own dialog, owned by `ownerWindow`, while it
+// looks for a moved target.
+int ResolveShortcutDirectory(HWND ownerWindow, const char* linkPath, char* outDirectory);
+
+// File-system path of a special folder (CSIDL_DESKTOP, CSIDL_PROGRAMS) into `outPath`
+// (MAX_PATH bytes). False when it cannot be had; `outPath` is then not to be used.
+bool GetShellFolderPath(int csidl, char* outPath);

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Runs one Windows program under Wine in a prefix of its own, made fresh for this run by copying a
+# template prefix that is created once per build tree. Used by ctest as the cross-compiling emulator.
+#
+#   SETUP_WINE_ROOT     folder holding the template and the per-run prefixes (required)
+#   SETUP_WINE_PREFIX   prefix name (default: the program's base name)
+#   SETUP_WINE_VERSION  Windows version for winecfg /v (vista, winxp64, win7, ...), empty for Wine's default
+#   SETUP_WINE_KEEP     non-empty: leave the prefix's wineserver running and the prefix in place
+#
+# Nothing here touches the user's own ~/.wine or desktop: HOME is a folder below SETUP_WINE_ROOT.
+set -euo pipefail
+
+root=${SETUP_WINE_ROOT:?SETUP_WINE_ROOT must name the folder for the test prefixes}
+program=${1:?usage: run-in-wine.sh PROGRAM [ARGS...]}
+
+# Windows need a display even in tests; a private Xvfb when none is set.
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$0" "$@"
+fi
+
+name=${SETUP_WINE_PREFIX:-$(basename "$program" .exe)}
+version=${SETUP_WINE_VERSION:-}
+[ -n "$version" ] && name="$name-$version"
+
+export HOME="$root/home"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
+mkdir -p "$HOME" "$root/prefixes"
+
+template="$root/template"
+(
+    flock 9
+    if [ ! -f "$template/.ready" ]; then
+        rm -rf "$template"
+        WINEPREFIX="$template" wineboot -i >/dev/null 2>&1 || true
+        WINEPREFIX="$template" wineserver -w
+        [ -f "$template/system.reg" ] || { echo "run-in-wine: wineboot made no prefix in $template" >&2; exit 1; }
+        touch "$template/.ready"
+    fi
+) 9>"$root/.template.lock"
+
+prefix="$root/prefixes/$name"
+WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+rm -rf "$prefix"
+mkdir -p "$prefix/drive_c"
+# The system folder is large and only read: hard links keep a fresh copy cheap.
+cp -al "$template/drive_c/windows" "$prefix/drive_c/"
+for entry in "$template"/drive_c/*; do
+    [ "$(basename "$entry")" = windows ] || cp -a "$entry" "$prefix/drive_c/"
+done
+cp -a "$template"/*.reg "$template/dosdevices" "$prefix/"
+[ -f "$template/.update-timestamp" ] && cp -a "$template/.update-timestamp" "$prefix/"
+export WINEPREFIX="$prefix"
+
+if [ -n "$version" ]; then
+    wine winecfg /v "$version" >/dev/null 2>&1
+    wineserver -w
+fi
+
+status=0
+wine "$@" || status=$?
+if [ -z "${SETUP_WINE_KEEP:-}" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+fi
+exit "$status"

@@ -1,0 +1,135 @@
+#include "wine_test_support.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+
+namespace wt {
+
+std::string MakeScratchDirectory(const std::string& tag) {
+    CreateDirectoryA("C:\\tests", nullptr);
+    static int counter = 0;
+    for (;;) {
+        std::string path = "C:\\tests\\" + tag + "_" + std::to_string(GetCurrentProcessId()) + "_" +
+                           std::to_string(++counter);
+        if (CreateDirectoryA(path.c_str(), nullptr)) return path;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
+    }
+}
+
+std::vector<unsigned char> ReadFileBytes(const std::string& path) {
+    std::vector<unsigned char> bytes;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return bytes;
+    std::array<unsigned char, 65536> chunk{};
+    std::size_t got;
+    while ((got = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) {
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
+    }
+    std::fclose(file);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+bool DirectoryExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool FileExistsAt(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::string ProgramDirectory() {
+    std::array<char, MAX_PATH> path{};
+    GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    std::string directory(path.data());
+    return directory.substr(0, directory.find_last_of('\\') + 1);
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer(int button) : button_(button), thread_([this] { Watch(); }) {}
+
+MessageBoxAnswerer::~MessageBoxAnswerer() {
+    stop_ = true;
+    thread_.join();
+}
+
+std::vector<SeenMessageBox> MessageBoxAnswerer::Seen() const {
+    std::lock_guard lock(mutex_);
+    return seen_;
+}
+
+namespace {
+
+struct Candidates {
+    DWORD process;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectBoxes(HWND window, LPARAM param) {
+    auto* candidates = reinterpret_cast<Candidates*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != candidates->process || !IsWindowVisible(window)) return TRUE;
+    std::array<char, 16> className{};
+    GetClassNameA(window, className.data(), static_cast<int>(className.size()));
+    if (std::string(className.data()) == "#32770" && GetDlgItem(window, 0xFFFF) != nullptr) {
+        candidates->windows.push_back(window);
+    }
+    return TRUE;
+}
+
+std::string WindowText(HWND window) {
+    std::array<char, 1024> text{};
+    GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+    return text.data();
+}
+
+UINT IconOf(HWND box) {
+    // The icon static of a message box has id 0x14 and shows one of the system icons.
+    HWND icon = GetDlgItem(box, 0x14);
+    if (icon == nullptr) return 0;
+    HICON shown = reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0));
+    struct Known {
+        LPCSTR id;
+        UINT flag;
+    };
+    const Known known[] = {{IDI_EXCLAMATION, MB_ICONEXCLAMATION},
+                           {IDI_QUESTION, MB_ICONQUESTION},
+                           {IDI_HAND, MB_ICONHAND},
+                           {IDI_ASTERISK, MB_ICONASTERISK}};
+    for (const Known& k : known) {
+        if (LoadIconA(nullptr, k.id) == shown) return k.flag;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void MessageBoxAnswerer::Watch() {
+    while (!stop_) {
+        Candidates candidates{GetCurrentProcessId(), {}};
+        EnumWindows(CollectBoxes, reinterpret_cast<LPARAM>(&candidates));
+        for (HWND box : candidates.windows) {
+            {
+                std::lock_guard lock(mutex_);
+                if (std::find(answered_.begin(), answered_.end(), box) != answered_.end()) continue;
+                answered_.push_back(box);
+                seen_.push_back({WindowText(box), WindowText(GetDlgItem(box, 0xFFFF)), IconOf(box)});
+            }
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(button_.load(), BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(box, button_.load())));
+        }
+        Sleep(20);
+    }
+}
+
+}  // namespace wt
