@@ -18,7 +18,9 @@ std::string AppTitleFromModule() {
     return name;
 }
 
-CWinApp::CWinApp(const char* appName) : m_strTitle(appName != nullptr ? appName : "") { g_app = this; }
+CWinApp::CWinApp(const char* appName) : m_strTitle(appName != nullptr ? appName : "") {
+    g_app = this;
+}
 
 CWinApp::~CWinApp() {
     if (g_app == this) g_app = nullptr;
@@ -33,9 +35,13 @@ int CWinApp::Run() {
     return static_cast<int>(msg.wParam);
 }
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp() {
+    return g_app;
+}
 
-CWnd* AfxGetMainWnd() { return g_app != nullptr ? g_app->m_pMainWnd : nullptr; }
+CWnd* AfxGetMainWnd() {
+    return g_app != nullptr ? g_app->m_pMainWnd : nullptr;
+}
 
 std::string AfxGetAppTitle() {
     if (g_app != nullptr && *g_app->GetAppTitle() != '\0') return g_app->GetAppTitle();

@@ -7,7 +7,7 @@
 #include <string>
 
 class CWnd {
-public:
+  public:
     virtual ~CWnd() = default;
     HWND GetSafeHwnd() const { return m_hWnd; }
 
@@ -15,7 +15,7 @@ public:
 };
 
 class CWinApp {
-public:
+  public:
     // With no name given, the application title is the executable's file name without its
     // extension ("Setup" for Setup.exe).
     explicit CWinApp(const char* appName = nullptr);
@@ -36,7 +36,7 @@ public:
     CWnd* m_pMainWnd = nullptr;
     HINSTANCE m_hInstance = nullptr;
 
-private:
+  private:
     std::string m_strTitle;
 };
 

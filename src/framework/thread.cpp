@@ -19,12 +19,12 @@ unsigned __stdcall ThreadEntry(void* raw) {
 
 }  // namespace
 
-bool AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT stackSize, DWORD createFlags,
-                    LPSECURITY_ATTRIBUTES security) {
+bool AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT stackSize,
+                    DWORD createFlags, LPSECURITY_ATTRIBUTES security) {
     auto start = std::make_unique<ThreadStart>(ThreadStart{proc, param});
     // _beginthreadex, not CreateThread: the worker uses the C runtime's file streams.
-    UniqueHandle thread(reinterpret_cast<HANDLE>(
-        _beginthreadex(security, stackSize, ThreadEntry, start.get(), createFlags | CREATE_SUSPENDED, nullptr)));
+    UniqueHandle thread(reinterpret_cast<HANDLE>(_beginthreadex(
+        security, stackSize, ThreadEntry, start.get(), createFlags | CREATE_SUSPENDED, nullptr)));
     if (!thread) return false;
     start.release();  // the thread owns it now
     SetThreadPriority(thread.get(), priority);

@@ -20,7 +20,8 @@ bool ExtractPayload(InstallOwner& owner) {
     // "Data.cab" would be looked for in the current directory instead, which is not ours.
     std::string directory = GetModuleDirectory();
     std::unique_ptr<std::FILE, FileCloser> payload;
-    if (!directory.empty()) payload.reset(fsapi::OpenFile((directory + kPayloadFileName).c_str(), "rb"));
+    if (!directory.empty())
+        payload.reset(fsapi::OpenFile((directory + kPayloadFileName).c_str(), "rb"));
     if (!payload) {
         AfxMessageBox("安装失败,请重新下载新的安装包!", MB_OK);
         return false;

@@ -53,7 +53,8 @@ void CopyData(std::FILE* payload, std::FILE* out, std::uint32_t size, std::vecto
     std::uint64_t remaining = size;
     bool exhausted = payload == nullptr;
     while (remaining > 0) {
-        std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, chunk.size()));
+        std::size_t step =
+            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, chunk.size()));
         std::size_t got = exhausted ? 0 : std::fread(chunk.data(), 1, step, payload);
         if (got < step) {
             exhausted = true;
@@ -71,9 +72,10 @@ void UnpackPayload(InstallOwner& owner, const std::string& targetDir, std::FILE*
 
     std::array<unsigned char, 4> countBytes{};
     std::fread(countBytes.data(), 1, countBytes.size(), payload);
-    std::int32_t count = static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(countBytes[0]) | static_cast<std::uint32_t>(countBytes[1]) << 8 |
-        static_cast<std::uint32_t>(countBytes[2]) << 16 | static_cast<std::uint32_t>(countBytes[3]) << 24);
+    std::int32_t count = static_cast<std::int32_t>(static_cast<std::uint32_t>(countBytes[0]) |
+                                                   static_cast<std::uint32_t>(countBytes[1]) << 8 |
+                                                   static_cast<std::uint32_t>(countBytes[2]) << 16 |
+                                                   static_cast<std::uint32_t>(countBytes[3]) << 24);
     if (count <= 0) return;
 
     const std::int64_t payloadSize = fsapi::FileSize(payload);
@@ -95,7 +97,8 @@ void UnpackPayload(InstallOwner& owner, const std::string& targetDir, std::FILE*
         std::string directoryName;
         if (!ReadName(payload, pos, directoryName)) return;
         std::string fileName;
-        if (!ReadName(payload, pos + static_cast<std::int64_t>(directoryName.size()) + 1, fileName)) return;
+        if (!ReadName(payload, pos + static_cast<std::int64_t>(directoryName.size()) + 1, fileName))
+            return;
         const bool refused = HasParentReference(directoryName) || HasParentReference(fileName);
 
         std::string directory = FormDirectoryPath(targetDir, directoryName);

@@ -14,13 +14,21 @@ namespace fsapi {
 
 #ifdef _WIN32
 
-bool PathExists(const char* path) { return _access(path, 0) != -1; }
+bool PathExists(const char* path) {
+    return _access(path, 0) != -1;
+}
 
-bool CreateOneDirectory(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
+bool CreateOneDirectory(const char* path) {
+    return CreateDirectoryA(path, nullptr) != 0;
+}
 
-std::FILE* OpenFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+std::FILE* OpenFile(const char* path, const char* mode) {
+    return std::fopen(path, mode);
+}
 
-bool SeekTo(std::FILE* file, std::int64_t offset) { return _fseeki64(file, offset, SEEK_SET) == 0; }
+bool SeekTo(std::FILE* file, std::int64_t offset) {
+    return _fseeki64(file, offset, SEEK_SET) == 0;
+}
 
 std::int64_t FileSize(std::FILE* file) {
     std::int64_t length = _filelengthi64(_fileno(file));
@@ -42,7 +50,9 @@ std::string Native(const char* path) {
 
 }  // namespace
 
-bool PathExists(const char* path) { return *path != '\0' && access(Native(path).c_str(), F_OK) == 0; }
+bool PathExists(const char* path) {
+    return *path != '\0' && access(Native(path).c_str(), F_OK) == 0;
+}
 
 bool CreateOneDirectory(const char* path) {
     return *path != '\0' && mkdir(Native(path).c_str(), 0777) == 0;
@@ -57,7 +67,9 @@ std::FILE* OpenFile(const char* path, const char* mode) {
     return std::fopen(native.c_str(), mode);
 }
 
-bool SeekTo(std::FILE* file, std::int64_t offset) { return fseeko(file, offset, SEEK_SET) == 0; }
+bool SeekTo(std::FILE* file, std::int64_t offset) {
+    return fseeko(file, offset, SEEK_SET) == 0;
+}
 
 std::int64_t FileSize(std::FILE* file) {
     struct stat info {};

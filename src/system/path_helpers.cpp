@@ -11,7 +11,9 @@
 #include <unistd.h>
 #endif
 
-int FileExists(const char* path) { return fsapi::PathExists(path) ? 1 : 0; }
+int FileExists(const char* path) {
+    return fsapi::PathExists(path) ? 1 : 0;
+}
 
 int CreateDirectoryChain(const std::string& path) {
     std::string s = path;

@@ -51,6 +51,14 @@ for entry in "$template"/drive_c/*; do
 done
 cp -a "$template"/*.reg "$template/dosdevices" "$prefix/"
 [ -f "$template/.update-timestamp" ] && cp -a "$template/.update-timestamp" "$prefix/"
+# wineboot links the profile's Desktop, Documents, Music, ... to $HOME, which every prefix shares:
+# give each prefix folders of its own, so tests running side by side never see each other's files.
+for link in "$prefix"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then
+        rm "$link"
+        mkdir "$link"
+    fi
+done
 export WINEPREFIX="$prefix"
 
 if [ -n "$version" ]; then

@@ -34,7 +34,7 @@ std::vector<unsigned char> ReadFileBytes(const std::string& path) {
 bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     return std::fclose(file) == 0 && ok;
 }
 
@@ -94,8 +94,10 @@ std::string WindowText(HWND window) {
 }
 
 UINT IconOf(HWND box) {
-    // The icon static of a message box has id 0x14 and shows one of the system icons.
+    // The icon static of a message box shows one of the system icons; its id is 0x14 on Windows
+    // and 0x440 on Wine.
     HWND icon = GetDlgItem(box, 0x14);
+    if (icon == nullptr) icon = GetDlgItem(box, 0x440);
     if (icon == nullptr) return 0;
     HICON shown = reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0));
     struct Known {

@@ -1,0 +1,52 @@
+#include "payload_builder.h"
+
+#include "install/payload_unpack.h"
+#include "test_fs.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace tpayload {
+
+namespace {
+void PutU32(std::vector<unsigned char>& bytes, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes.push_back(static_cast<unsigned char>(value >> shift));
+}
+}  // namespace
+
+std::vector<unsigned char> Build(const std::vector<Entry>& entries,
+                                 std::optional<std::int32_t> count) {
+    std::vector<unsigned char> bytes;
+    PutU32(bytes,
+           static_cast<std::uint32_t>(count.value_or(static_cast<std::int32_t>(entries.size()))));
+    for (const Entry& entry : entries) {
+        bytes.insert(bytes.end(), entry.directory.begin(), entry.directory.end());
+        bytes.push_back(0);
+        bytes.insert(bytes.end(), entry.file.begin(), entry.file.end());
+        bytes.push_back(0);
+        PutU32(bytes, entry.declaredSize.value_or(static_cast<std::uint32_t>(entry.data.size())));
+        bytes.insert(bytes.end(), entry.data.begin(), entry.data.end());
+    }
+    return bytes;
+}
+
+std::vector<int> Unpack(const std::string& scratch, const std::string& targetDir,
+                        const std::vector<unsigned char>& container) {
+    std::string payloadPath = tfs::Join(scratch, "payload.bin");
+    tfs::WriteBytes(payloadPath, container);
+#ifdef _WIN32
+    std::FILE* payload = std::fopen(payloadPath.c_str(), "rb");
+#else
+    std::string native = payloadPath;
+    std::replace(native.begin(), native.end(), '\\', '/');
+    std::FILE* payload = std::fopen(native.c_str(), "rb");
+#endif
+    RecordingOwner owner(targetDir);
+    if (payload == nullptr) return {-1};
+    UnpackPayload(owner, targetDir, payload);
+    std::fclose(payload);
+    return owner.positions;
+}
+
+}  // namespace tpayload
