@@ -35,12 +35,25 @@ int CWinApp::Run() {
     return static_cast<int>(msg.wParam);
 }
 
+int AfxWinMain(HINSTANCE instance) {
+    CWinApp* app = AfxGetApp();
+    if (app == nullptr) return 1;
+    app->m_hInstance = instance;
+    if (!app->InitInstance()) return 0;
+    return app->Run();
+}
+
 CWinApp* AfxGetApp() {
     return g_app;
 }
 
 CWnd* AfxGetMainWnd() {
     return g_app != nullptr ? g_app->m_pMainWnd : nullptr;
+}
+
+HINSTANCE AfxGetResourceHandle() {
+    if (g_app != nullptr && g_app->m_hInstance != nullptr) return g_app->m_hInstance;
+    return GetModuleHandleA(nullptr);
 }
 
 std::string AfxGetAppTitle() {

@@ -8,9 +8,14 @@
 
 class CWnd {
   public:
+    CWnd() = default;
     virtual ~CWnd() = default;
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+
     HWND GetSafeHwnd() const { return m_hWnd; }
 
+    // The window this object stands for; null until it is created or bound.
     HWND m_hWnd = nullptr;
 };
 
@@ -33,6 +38,7 @@ class CWinApp {
 
     const char* GetAppTitle() const { return m_strTitle.c_str(); }
 
+    // The main window while it runs (the setup dialog), else null.
     CWnd* m_pMainWnd = nullptr;
     HINSTANCE m_hInstance = nullptr;
 
@@ -46,8 +52,15 @@ CWinApp* AfxGetApp();
 CWnd* AfxGetMainWnd();
 // The application title; without an application object, the executable's name without extension.
 std::string AfxGetAppTitle();
+// The module that holds the dialog templates, icons and strings: the executable.
+HINSTANCE AfxGetResourceHandle();
 // Control containers (ActiveX hosting) are not used by these dialogs; kept for the call site.
 inline void AfxEnableControlContainer() {}
+
+// The body of the process entry point: hands the instance to the one application object and runs
+// its InitInstance, then its message loop if InitInstance asked for one. The exit code: 0 when
+// no loop ran, 1 without an application object.
+int AfxWinMain(HINSTANCE instance);
 
 // Title derived from the running executable's file name.
 std::string AppTitleFromModule();

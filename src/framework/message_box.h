@@ -4,7 +4,8 @@
 
 #include <windows.h>
 
-// Shows a modal box and returns the button pressed (IDOK, IDYES, ...). The owner is the main
-// window when called on its thread; from another thread the box has no owner and comes to the
-// foreground, so a worker never waits on another thread's window.
+// Shows a modal box and returns the button pressed (IDOK, IDYES, ...). On a thread that runs a
+// dialog the box is owned by the innermost one (or by the main window on its own thread), so it
+// is modal over it. From any other thread the box has no owner and comes to the foreground, so a
+// worker never waits on another thread's window.
 int AfxMessageBox(const char* text, UINT type = MB_OK);

@@ -1,7 +1,5 @@
 #include "framework/thread.h"
 
-#include "system/win_resource.h"
-
 #include <memory>
 #include <process.h>
 
@@ -14,20 +12,25 @@ struct ThreadStart {
 
 unsigned __stdcall ThreadEntry(void* raw) {
     std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(raw));
-    return start->proc(start->param);
+    // No exception may cross into the system's thread start.
+    try {
+        return start->proc(start->param);
+    } catch (...) {
+        return 1;
+    }
 }
 
 }  // namespace
 
-bool AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT stackSize,
-                    DWORD createFlags, LPSECURITY_ATTRIBUTES security) {
+UniqueHandle AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int priority, UINT stackSize,
+                            DWORD createFlags, LPSECURITY_ATTRIBUTES security) {
     auto start = std::make_unique<ThreadStart>(ThreadStart{proc, param});
     // _beginthreadex, not CreateThread: the worker uses the C runtime's file streams.
     UniqueHandle thread(reinterpret_cast<HANDLE>(_beginthreadex(
         security, stackSize, ThreadEntry, start.get(), createFlags | CREATE_SUSPENDED, nullptr)));
-    if (!thread) return false;
+    if (!thread) return thread;
     start.release();  // the thread owns it now
     SetThreadPriority(thread.get(), priority);
     if ((createFlags & CREATE_SUSPENDED) == 0) ResumeThread(thread.get());
-    return true;
+    return thread;
 }

@@ -19,3 +19,15 @@ void TerminateProcessById(ProcessId processId);
 // first. Returns when no player is listed any more, or when the players still listed survived
 // every termination request (the loop is bounded).
 void TerminateProductProcesses();
+
+// Tests only: the three system calls behind these operations (CreateToolhelp32Snapshot,
+// OpenProcess, TerminateProcess), so that a test can watch them or make the system refuse. Handles
+// are passed as void*; a failed snapshot is INVALID_HANDLE_VALUE, a refused open is null.
+struct ProcessSystemCalls {
+    void* (*createSnapshot)(std::uint32_t flags, std::uint32_t processId);
+    void* (*openProcess)(std::uint32_t access, bool inheritHandle, std::uint32_t processId);
+    bool (*terminateProcess)(void* process, std::uint32_t exitCode);
+};
+// Routes all three calls through `calls` (every member set; it must outlive its use); nullptr
+// restores the system's own.
+void SetProcessSystemCallsForTesting(const ProcessSystemCalls* calls);

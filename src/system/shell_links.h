@@ -10,8 +10,9 @@ inline constexpr WORD kShortcutHotkey = 0x0352;
 
 // Writes a shortcut at `linkPath` (its folder must exist) that starts `target`, with the hotkey
 // Ctrl+Shift+R and nothing else set. 1 once the shell link object and its persistence interface
-// were obtained (a failed save still gives 1); 0 otherwise. A link path that does not fit in
-// MAX_PATH wide characters is never cut into another path: nothing is saved and the result is 0.
+// were obtained (a failed save still gives 1); 0 otherwise. A target that does not fit in MAX_PATH
+// bytes, or a link path that does not fit in MAX_PATH wide characters, is never cut into another
+// path: nothing is saved and the result is 0.
 int CreateShortcut(const char* target, const char* linkPath);
 
 // Reads the shortcut at `linkPath` and writes the directory holding its target (no trailing

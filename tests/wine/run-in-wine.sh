@@ -6,6 +6,7 @@
 #   SETUP_WINE_PREFIX   prefix name (default: the program's base name)
 #   SETUP_WINE_VERSION  Windows version for winecfg /v (vista, winxp64, win7, ...), empty for Wine's default
 #   SETUP_WINE_KEEP     non-empty: leave the prefix's wineserver running and the prefix in place
+#   SETUP_WINE_REUSE    non-empty: run in the prefix left by an earlier call instead of a fresh one
 #
 # Nothing here touches the user's own ~/.wine or desktop: HOME is a folder below SETUP_WINE_ROOT.
 set -euo pipefail
@@ -41,6 +42,13 @@ template="$root/template"
 ) 9>"$root/.template.lock"
 
 prefix="$root/prefixes/$name"
+if [ -n "${SETUP_WINE_REUSE:-}" ] && [ -f "$prefix/system.reg" ]; then
+    export WINEPREFIX="$prefix"
+    status=0
+    wine "$@" || status=$?
+    [ -n "${SETUP_WINE_KEEP:-}" ] || wineserver -k >/dev/null 2>&1 || true
+    exit "$status"
+fi
 WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
 rm -rf "$prefix"
 mkdir -p "$prefix/drive_c"

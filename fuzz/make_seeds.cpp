@@ -1,0 +1,76 @@
+// Writes the fuzz target's seed containers into the folder given: the worked example, nested
+// folders, and one of each kind of damage the reader knows.
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Entry {
+    std::string directory;
+    std::string file;
+    std::string data;
+    std::optional<std::uint32_t> declaredSize = std::nullopt;
+};
+
+std::string LittleEndian32(std::uint32_t value) {
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        bytes[static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+    return bytes;
+}
+
+std::string Container(const std::vector<Entry>& entries,
+                      std::optional<std::int32_t> count = std::nullopt) {
+    std::string bytes = LittleEndian32(
+        static_cast<std::uint32_t>(count.value_or(static_cast<std::int32_t>(entries.size()))));
+    for (const Entry& entry : entries) {
+        bytes += entry.directory + '\0' + entry.file + '\0';
+        bytes += LittleEndian32(
+            entry.declaredSize.value_or(static_cast<std::uint32_t>(entry.data.size())));
+        bytes += entry.data;
+    }
+    return bytes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+        return 2;
+    }
+    const std::string longName(260, 'n');
+    const std::string worked = Container({{"\\d", "a.txt", "abc"}});
+    const std::vector<std::pair<const char*, std::string>> seeds = {
+        {"worked-example", worked},
+        {"empty", Container({})},
+        {"negative-count", LittleEndian32(0xFFFFFFFFu)},
+        {"nested", Container({{"", "readme.txt", "hello"},
+                              {"\\data\\skins\\default\\", "skin.ini", "[skin]"},
+                              {"\\data\\skins\\night", "skin.ini", ""},
+                              {"\\\xCA\xFD\xBE\xDD", "\xB5\xE7\xCC\xA8.txt", "x"}})},
+        {"parent-references",
+         Container({{"\\..", "a", "x"}, {"\\a", "..\\b", "y"}, {"\\a/../..", "c", ""}})},
+        {"sibling", Container({{"d", "a.txt", "abc"}, {"\\\\", "b", ""}})},
+        {"count-too-large", Container({{"\\d", "a.txt", "abc"}}, 5)},
+        {"count-too-small", Container({{"\\d", "a.txt", "abc"}, {"", "b", "c"}}, 1)},
+        {"unterminated-name", Container({{"\\d", longName, ""}})},
+        {"data-cut-short", worked.substr(0, worked.size() - 2)},
+        {"size-cut-short", worked.substr(0, 15)},
+        {"size-outside-format", Container({{"\\d", "a", "", 0xFFFFFFFFu}})},
+        {"trailing-bytes", worked + "zz"},
+    };
+    for (const auto& [name, bytes] : seeds) {
+        std::string path = std::string(argv[1]) + "/" + name;
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+            std::fprintf(stderr, "%s: cannot write\n", path.c_str());
+            return 1;
+        }
+        std::fclose(file);
+    }
+    return 0;
+}

@@ -1,0 +1,54 @@
+#include "install/install_worker.h"
+
+#include "install/install_owner.h"
+#include "install/install_state.h"
+#include "install/payload_extract.h"
+#include "install/product_constants.h"
+#include "install/product_registration.h"
+#include "system/home_page.h"
+#include "system/process_lookup.h"
+
+#include <shellapi.h>
+
+#include <string>
+
+namespace {
+
+// No exception may leave a thread procedure, and whatever a step does, the run must still reach
+// the steps that end it.
+template <typename Step>
+void RunStep(Step&& step) noexcept {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+UINT __cdecl InstallThreadProc(LPVOID parameter) {
+    InstallOwner& owner = *static_cast<InstallOwner*>(parameter);
+
+    RunStep([&] {
+        if (!ExtractPayload(owner)) return;
+        // Read only now, after the last file: a tick changed during unpacking counts.
+        int autoRun = owner.GetAutoRunCheck();
+        RegisterProduct(owner.GetInstallPath(), autoRun);
+    });
+    RunStep([&] { owner.SetInstallButtonText(kFinishedCaption); });
+    // From here on the dialog's cancel operation ends the dialog again; the last step relies on it.
+    g_bInstalling = 0;
+
+    RunStep([&] {
+        std::string mainProgram = owner.GetInstallPath() + kMainProgramTail;
+        if (FindProcessByName(kMainProcessName) == kNoProcess) {
+            ShellExecuteA(GetDesktopWindow(), "open", mainProgram.c_str(), nullptr, nullptr,
+                          SW_SHOW);
+        }
+    });
+    RunStep([] { OpenHomePage(kHomePageUrl); });
+
+    // The owner is not touched after this call.
+    RunStep([&] { owner.OnCancel(); });
+    return 0;
+}

@@ -1,0 +1,218 @@
+#include "install/payload_reader.h"
+
+#include "install/payload_format.h"
+#include "system/file_api.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+FilePayloadSource::FilePayloadSource(std::FILE* file) : file_(file), size_(fsapi::FileSize(file)) {
+    if (size_ < 0) size_ = 0;
+}
+
+std::size_t FilePayloadSource::ReadAt(std::int64_t offset, void* buffer, std::size_t size) {
+    if (offset < 0 || offset >= size_ || !fsapi::SeekTo(file_, offset)) return 0;
+    return std::fread(buffer, 1, size, file_);
+}
+
+std::size_t MemoryPayloadSource::ReadAt(std::int64_t offset, void* buffer, std::size_t size) {
+    if (offset < 0 || offset >= Size()) return 0;
+    std::size_t start = static_cast<std::size_t>(offset);
+    std::size_t length = std::min(size, bytes_.size() - start);
+    std::memcpy(buffer, bytes_.data() + start, length);
+    return length;
+}
+
+bool IsStructuralIssue(PayloadIssue issue) {
+    switch (issue) {
+        case PayloadIssue::kParentReference:
+        case PayloadIssue::kOutsideInstallDirectory:
+        case PayloadIssue::kSlashInDirectoryName:
+        case PayloadIssue::kEmptyFileName:
+        case PayloadIssue::kSeparatorInFileName:
+            return false;
+        default:
+            return true;
+    }
+}
+
+namespace {
+
+std::uint32_t LittleEndian32(const std::array<unsigned char, 4>& bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+}  // namespace
+
+PayloadReader::PayloadReader(PayloadSource& source) : source_(source), size_(source.Size()) {
+    std::array<unsigned char, 4> bytes{};
+    std::size_t got = source_.ReadAt(0, bytes.data(), bytes.size());
+    count_ = static_cast<std::int32_t>(LittleEndian32(bytes));
+    if (got < bytes.size()) {
+        Note(PayloadIssue::kCountCutShort, PayloadField::kCount, -1, 0, 4,
+             static_cast<std::int64_t>(got));
+    } else if (count_ > kMaxEntryCount) {
+        Note(PayloadIssue::kCountAboveLimit, PayloadField::kCount, -1, 0, count_, kMaxEntryCount);
+    }
+}
+
+void PayloadReader::Note(PayloadIssue issue, PayloadField field, std::int64_t entry,
+                         std::int64_t offset, std::int64_t declared, std::int64_t actual) {
+    if (problem_) return;
+    problem_ = PayloadFinding{issue, field, entry, offset, declared, actual};
+}
+
+void PayloadReader::CheckOffset(PayloadField field, std::int64_t entry, std::int64_t offset) {
+    if (offset > kMaxFieldOffset) Note(PayloadIssue::kFieldBeyondLimit, field, entry, offset);
+}
+
+bool PayloadReader::ReadName(std::int64_t offset, std::string& name, bool& cutShort) {
+    std::array<char, kNameWindow> window{};
+    std::size_t got = source_.ReadAt(offset, window.data(), window.size());
+    const char* end = static_cast<const char*>(std::memchr(window.data(), '\0', got));
+    cutShort = false;
+    if (end == nullptr) {
+        if (got == window.size()) return false;
+        // The container ends inside the name: the zero-filled window terminates it.
+        cutShort = true;
+        end = window.data() + got;
+    }
+    name.assign(window.data(), static_cast<std::size_t>(end - window.data()));
+    return true;
+}
+
+void PayloadReader::CheckNames(const PayloadEntry& entry) {
+    const std::string& directory = entry.directoryName;
+    const std::string& file = entry.fileName;
+    const std::int64_t fileOffset = entry.offset + static_cast<std::int64_t>(directory.size()) + 1;
+    if (HasParentReference(directory)) {
+        Note(PayloadIssue::kParentReference, PayloadField::kDirectoryName, entry.index,
+             entry.offset);
+    } else if (!directory.empty() && directory.front() != '\\') {
+        Note(PayloadIssue::kOutsideInstallDirectory, PayloadField::kDirectoryName, entry.index,
+             entry.offset);
+    } else if (directory.find('/') != std::string::npos) {
+        Note(PayloadIssue::kSlashInDirectoryName, PayloadField::kDirectoryName, entry.index,
+             entry.offset);
+    }
+    if (HasParentReference(file)) {
+        Note(PayloadIssue::kParentReference, PayloadField::kFileName, entry.index, fileOffset);
+    } else if (file.empty()) {
+        Note(PayloadIssue::kEmptyFileName, PayloadField::kFileName, entry.index, fileOffset);
+    } else if (file.find_first_of("\\/") != std::string::npos) {
+        Note(PayloadIssue::kSeparatorInFileName, PayloadField::kFileName, entry.index, fileOffset);
+    }
+}
+
+bool PayloadReader::Next(PayloadEntry& entry) {
+    if (done_) return false;
+    if (index_ >= count_) {
+        Finish();
+        return false;
+    }
+    if (pos_ >= size_) {
+        // The unpacker's walk ends here too: what follows would read empty names and write
+        // nothing. Landing exactly on the end means the count promised more entries than exist;
+        // beyond it, the entry before was cut short and has been noted already.
+        if (pos_ == size_) {
+            Note(PayloadIssue::kMissingEntries, PayloadField::kEnd, -1, pos_, count_, index_);
+        }
+        done_ = true;
+        return false;
+    }
+
+    PayloadEntry current;
+    current.index = index_;
+    current.offset = pos_;
+    CheckOffset(PayloadField::kDirectoryName, index_, pos_);
+    bool cutShort = false;
+    if (!ReadName(pos_, current.directoryName, cutShort)) {
+        Note(PayloadIssue::kNameUnterminated, PayloadField::kDirectoryName, index_, pos_);
+        stoppedAt_ = current;
+        stoppedField_ = PayloadField::kDirectoryName;
+        done_ = true;
+        return false;
+    }
+    if (cutShort) Note(PayloadIssue::kNameCutShort, PayloadField::kDirectoryName, index_, pos_);
+
+    const std::int64_t fileOffset =
+        pos_ + static_cast<std::int64_t>(current.directoryName.size()) + 1;
+    CheckOffset(PayloadField::kFileName, index_, fileOffset);
+    if (!ReadName(fileOffset, current.fileName, cutShort)) {
+        Note(PayloadIssue::kNameUnterminated, PayloadField::kFileName, index_, fileOffset);
+        stoppedAt_ = current;
+        stoppedField_ = PayloadField::kFileName;
+        done_ = true;
+        return false;
+    }
+    if (cutShort) Note(PayloadIssue::kNameCutShort, PayloadField::kFileName, index_, fileOffset);
+    CheckNames(current);
+
+    current.sizeOffset = fileOffset + static_cast<std::int64_t>(current.fileName.size()) + 1;
+    CheckOffset(PayloadField::kDataSize, index_, current.sizeOffset);
+    std::array<unsigned char, 4> sizeBytes{};
+    std::size_t got = source_.ReadAt(current.sizeOffset, sizeBytes.data(), sizeBytes.size());
+    current.size = LittleEndian32(sizeBytes);
+    if (got < sizeBytes.size()) {
+        Note(PayloadIssue::kSizeCutShort, PayloadField::kDataSize, index_, current.sizeOffset, 4,
+             static_cast<std::int64_t>(got));
+    }
+    if (current.size > kMaxDataSize) {
+        Note(PayloadIssue::kDataSizeOutsideFormat, PayloadField::kDataSize, index_,
+             current.sizeOffset, current.size);
+        stoppedAt_ = current;
+        stoppedField_ = PayloadField::kDataSize;
+        done_ = true;
+        return false;
+    }
+
+    current.dataOffset = current.sizeOffset + 4;
+    CheckOffset(PayloadField::kData, index_, current.dataOffset);
+    std::int64_t present = std::clamp<std::int64_t>(size_ - current.dataOffset, 0, current.size);
+    current.storedSize = static_cast<std::uint32_t>(present);
+    if (current.storedSize < current.size) {
+        Note(PayloadIssue::kDataCutShort, PayloadField::kData, index_, current.dataOffset,
+             current.size, current.storedSize);
+    }
+
+    pos_ = current.dataOffset + current.size;
+    ++index_;
+    entry = std::move(current);
+    return true;
+}
+
+void PayloadReader::Finish() {
+    done_ = true;
+    const std::int64_t end = count_ > 0 ? pos_ : 4;
+    if (end >= size_) return;
+    std::int64_t extra = CountWholeEntries(end);
+    if (extra > 0) {
+        Note(PayloadIssue::kUncountedEntries, PayloadField::kEnd, -1, end, count_,
+             std::max<std::int32_t>(count_, 0) + extra);
+    } else {
+        Note(PayloadIssue::kTrailingBytes, PayloadField::kEnd, -1, end, 0, size_ - end);
+    }
+}
+
+std::int64_t PayloadReader::CountWholeEntries(std::int64_t offset) {
+    std::int64_t entries = 0;
+    bool cutShort = false;
+    std::string name;
+    while (offset < size_) {
+        if (!ReadName(offset, name, cutShort) || cutShort) return -1;
+        offset += static_cast<std::int64_t>(name.size()) + 1;
+        if (!ReadName(offset, name, cutShort) || cutShort) return -1;
+        offset += static_cast<std::int64_t>(name.size()) + 1;
+        std::array<unsigned char, 4> sizeBytes{};
+        if (source_.ReadAt(offset, sizeBytes.data(), sizeBytes.size()) < sizeBytes.size())
+            return -1;
+        std::uint32_t size = LittleEndian32(sizeBytes);
+        if (size > kMaxDataSize) return -1;
+        offset += 4 + static_cast<std::int64_t>(size);
+        if (offset > size_) return -1;
+        ++entries;
+    }
+    return entries;
+}

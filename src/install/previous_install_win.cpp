@@ -1,0 +1,62 @@
+#include "install/previous_install.h"
+
+#include "install/product_files.h"
+#include "system/path_text.h"
+#include "system/shell_links.h"
+#include "system/win_resource.h"
+
+#include <shlobj.h>
+
+#include <array>
+#include <optional>
+
+namespace {
+
+// The value is read into a zeroed MAX_PATH buffer with room for two bytes fewer, so a value
+// stored without its terminator (as earlier installations left it) still ends inside the buffer.
+constexpr DWORD kUninstallStringReadSize = MAX_PATH - 2;
+
+std::string DirectoryFromRegistry(HKEY entry) {
+    std::array<char, MAX_PATH> value{};
+    DWORD size = kUninstallStringReadSize;
+    DWORD type = 0;
+    if (RegQueryValueExA(entry, kUninstallStringValue, nullptr, &type,
+                         reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS) {
+        return {};
+    }
+    return std::string(DirectoryOf(value.data()));
+}
+
+// The directory of the target of the shortcut at `suffix` below the special folder, or nullopt.
+std::optional<std::string> DirectoryFromShortcut(HWND ownerWindow, int csidl, const char* suffix) {
+    std::array<char, MAX_PATH> folder{};
+    if (!GetShellFolderPath(csidl, folder.data())) return std::nullopt;
+    std::optional<std::string> linkPath = JoinPath(folder.data(), suffix);
+    if (!linkPath) return std::nullopt;
+    std::array<char, MAX_PATH> directory{};
+    if (ResolveShortcutDirectory(ownerWindow, linkPath->c_str(), directory.data()) != 1) {
+        return std::nullopt;
+    }
+    return std::string(directory.data());
+}
+
+}  // namespace
+
+std::string FindPreviousInstallDir(HWND ownerWindow) {
+    {
+        UniqueRegKey entry;
+        // Once the uninstall entry exists it alone decides, even when its value is missing.
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallEntryKey, 0, KEY_READ, entry.put()) ==
+            ERROR_SUCCESS) {
+            return DirectoryFromRegistry(entry.get());
+        }
+    }
+    if (auto directory =
+            DirectoryFromShortcut(ownerWindow, CSIDL_DESKTOP, kDesktopShortcutSuffix)) {
+        return *directory;
+    }
+    if (auto directory = DirectoryFromShortcut(ownerWindow, CSIDL_PROGRAMS, kGroupShortcutSuffix)) {
+        return *directory;
+    }
+    return {};
+}

@@ -1,0 +1,15 @@
+# The installer's own tests. The end-to-end ones start copies of Setup.exe, which must be built
+# first; the in-process dialog tests need the dialog templates, icon and strings in their program.
+if(TARGET Setup)
+    target_sources(setup_dialog_test PRIVATE ${PROJECT_SOURCE_DIR}/src/res/setup.rc)
+    add_dependencies(setup_e2e_test Setup)
+    add_dependencies(setup_browse_test Setup)
+    # The folder picker again under a release that accepts the system drive.
+    setup_add_wine_test(NAME setup_browse_test_winxp64 TARGET setup_browse_test VERSION winxp64
+        TIMEOUT 120)
+    set_tests_properties(setup_browse_test PROPERTIES TIMEOUT 120)
+    # Every wait inside has its own limit; these bound a binary as a whole. The running-player
+    # case alone takes about half a minute.
+    set_tests_properties(setup_e2e_test PROPERTIES TIMEOUT 300)
+    set_tests_properties(setup_dialog_test PROPERTIES TIMEOUT 180)
+endif()

@@ -1,0 +1,33 @@
+// Turning a folder into a payload container.
+#pragma once
+
+#include "payload/codepage.h"
+#include "payload/files.h"
+#include "payload/writer.h"
+
+#include <string>
+#include <vector>
+
+namespace payload_tool {
+
+struct PackedEntry {
+    PlannedEntry planned;  // names in the code page
+    fs::path source;
+    std::string relative;  // for messages: the file below the folder, '/'-separated, UTF-8
+};
+
+struct PackPlan {
+    std::vector<PackedEntry> entries;  // in container order
+    std::vector<std::string> warnings;
+};
+
+// Plans the container for `folder`: every regular file an entry, names converted to `codePage`,
+// entries sorted by their names' bytes, directory first. False, with one message in `error`
+// naming the file, for anything the installer could not write faithfully.
+bool PlanPack(const fs::path& folder, const CodePage& codePage, PackPlan& plan, std::string& error);
+
+// Writes the planned container to `output` through a file beside it, renamed into place only
+// when complete. False, with `error`, if any step fails; `output` is then left as it was.
+bool WritePack(const PackPlan& plan, const fs::path& output, std::string& error);
+
+}  // namespace payload_tool

@@ -1,0 +1,476 @@
+// Runs the installer unattended, as a person would: starts Setup.exe, opens the folder picker with
+// the browse button, picks a drive in the picker's tree, presses the install button, waits for the
+// installer to close, and prints what was installed: files, shortcuts, registry values and the
+// programs that were started. Screenshots of the whole screen are written as BMP files.
+//
+//   setup-demo install SETUP_EXE DRIVE SCREENSHOTS BROWSER_LOG
+//     DRIVE        the drive to pick, e.g. D: (the installer adds its product folder)
+//     SCREENSHOTS  folder for the screenshots (NAME.bmp); dialog.bmp is the dialog window alone
+//     BROWSER_LOG  the log of the recorder standing in for the browser
+//   setup-demo summary BROWSER_LOG
+//     prints what the last installation left, found the way the installer finds it
+//
+// Everything printed also goes to setup-demo.txt in the current directory, since a program started
+// on Wine's virtual desktop has no console of its own.
+//
+// The picker belongs to the installer's process, so its tree is read with a buffer placed in that
+// process (VirtualAllocEx), the way any outside tool reads another program's tree view.
+#include "install/previous_install.h"
+#include "install/product_constants.h"
+#include "system/shell_links.h"
+#include "system/win_resource.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+#include <wrl/client.h>
+
+#include <array>
+#include <cstdarg>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kInstallButton = 1;
+constexpr int kBrowseButton = 1002;
+constexpr int kPathDisplay = 1003;
+constexpr int kAutoRunBox = 1004;
+constexpr int kProgressBar = 1000;
+
+std::FILE* g_report = nullptr;
+
+// printf to the console and to the report file.
+void Say(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Say(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::vprintf(format, arguments);
+    va_end(arguments);
+    if (g_report != nullptr) {
+        va_start(arguments, format);
+        std::vfprintf(g_report, format, arguments);
+        va_end(arguments);
+        std::fflush(g_report);
+    }
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > milliseconds) return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+std::string Text(HWND window) {
+    std::array<char, 512> text{};
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_BLOCK, 5000, &length)) {
+        return {};
+    }
+    return text.data();
+}
+
+struct WindowSearch {
+    DWORD process;
+    std::function<bool(HWND)> accept;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK AcceptWindow(HWND window, LPARAM param) {
+    auto* s = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != s->process || !IsWindowVisible(window) || !s->accept(window)) return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
+HWND FindTopLevel(DWORD process, std::function<bool(HWND)> accept) {
+    WindowSearch search{process, std::move(accept)};
+    EnumWindows(AcceptWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND FindChildOfClass(HWND parent, const char* className) {
+    return FindWindowExA(parent, nullptr, className, nullptr);
+}
+
+void Click(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// A window's area of the screen (the whole screen for the desktop window; under Wine's virtual
+// desktop, that desktop) as a 24-bit BMP file.
+bool CaptureScreen(const std::string& path, HWND window = GetDesktopWindow()) {
+    HWND desktop = GetDesktopWindow();
+    RECT area;
+    GetWindowRect(window, &area);
+    int width = area.right - area.left, height = area.bottom - area.top;
+    HDC screen = GetDC(desktop);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    SelectObject(memory, old);
+
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    const int stride = (width * 3 + 3) & ~3;
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(stride) *
+                                      static_cast<std::size_t>(height));
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
+              reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(desktop, screen);
+
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) return false;
+    std::fwrite(&file, sizeof file, 1, out);
+    std::fwrite(&header, sizeof header, 1, out);
+    std::fwrite(pixels.data(), 1, pixels.size(), out);
+    return std::fclose(out) == 0;
+}
+
+// Reads and selects items of a tree view that belongs to another process.
+class RemoteTree {
+  public:
+    RemoteTree(HWND tree, DWORD process)
+        : tree_(tree),
+          process_(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                               process)) {
+        if (process_)
+            buffer_ = VirtualAllocEx(process_.get(), nullptr, 4096, MEM_COMMIT, PAGE_READWRITE);
+    }
+    ~RemoteTree() {
+        if (buffer_ != nullptr) VirtualFreeEx(process_.get(), buffer_, 0, MEM_RELEASE);
+    }
+    RemoteTree(const RemoteTree&) = delete;
+    RemoteTree& operator=(const RemoteTree&) = delete;
+
+    bool Usable() const { return buffer_ != nullptr; }
+
+    std::string ItemText(HTREEITEM item) {
+        auto* remoteText = static_cast<char*>(buffer_) + sizeof(TVITEMA);
+        TVITEMA request{};
+        request.mask = TVIF_TEXT | TVIF_HANDLE;
+        request.hItem = item;
+        request.pszText = remoteText;
+        request.cchTextMax = 260;
+        SIZE_T done = 0;
+        if (!WriteProcessMemory(process_.get(), buffer_, &request, sizeof request, &done))
+            return {};
+        if (!SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(buffer_))) return {};
+        std::array<char, 261> text{};
+        if (!ReadProcessMemory(process_.get(), remoteText, text.data(), 260, &done)) return {};
+        return text.data();
+    }
+
+    HTREEITEM Next(HTREEITEM item, UINT relation) {
+        return reinterpret_cast<HTREEITEM>(
+            SendMessageA(tree_, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+    }
+
+    // The first child of `parent` whose text `accept` takes, after expanding `parent` (the picker
+    // fills a level when it is expanded); null when none.
+    HTREEITEM FindChild(HTREEITEM parent, const std::function<bool(const std::string&)>& accept) {
+        SendMessageA(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+        for (HTREEITEM child = Next(parent, TVGN_CHILD); child != nullptr;
+             child = Next(child, TVGN_NEXT)) {
+            std::string text = ItemText(child);
+            seen.push_back(text);
+            if (accept(text)) return child;
+        }
+        return nullptr;
+    }
+
+    // A drive: the desktop, then the computer folder below it, then the drive, as a person would
+    // open them. Only those two levels are expanded (the desktop also holds the whole file system).
+    HTREEITEM FindDrive(const std::string& drive) {
+        HTREEITEM desktop = Next(nullptr, TVGN_ROOT);
+        if (desktop == nullptr) return nullptr;
+        HTREEITEM computer = FindChild(desktop, [](const std::string& text) {
+            for (const char* name :
+                 {"我的电脑", "计算机", "此电脑", "My Computer", "Computer", "This PC"}) {
+                if (text == name) return true;
+            }
+            return false;
+        });
+        if (computer == nullptr) return nullptr;
+        const std::string wanted = "(" + drive + ")";
+        return FindChild(computer, [&](const std::string& text) {
+            return text.find(wanted) != std::string::npos;
+        });
+    }
+
+    std::vector<std::string> seen;
+
+    void Select(HTREEITEM item) {
+        SendMessageA(tree_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+    }
+
+  private:
+    HWND tree_;
+    UniqueHandle process_;
+    void* buffer_ = nullptr;
+};
+
+bool RunningProcess(const char* name) {
+    UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return false;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot.get(), &entry); more;
+         more = Process32Next(snapshot.get(), &entry)) {
+        if (lstrcmpiA(entry.szExeFile, name) == 0) return true;
+    }
+    return false;
+}
+
+void ListFiles(const std::string& directory, const std::string& shown, int& count,
+               unsigned long long& bytes) {
+    WIN32_FIND_DATAA data;
+    UniqueFindHandle find(FindFirstFileA((directory + "\\*").c_str(), &data));
+    if (!find) return;
+    std::vector<std::string> directories;
+    do {
+        std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            directories.push_back(name);
+        } else {
+            unsigned long long size =
+                (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+            Say("    %s%s  (%llu bytes)\n", shown.c_str(), name.c_str(), size);
+            ++count;
+            bytes += size;
+        }
+    } while (FindNextFileA(find.get(), &data));
+    for (const std::string& name : directories)
+        ListFiles(directory + "\\" + name, shown + name + "\\", count, bytes);
+}
+
+// The target path and hotkey of a shortcut, read back through the shell.
+std::string ShortcutTarget(const std::string& link) {
+    ScopedComInitialize com;
+    Microsoft::WRL::ComPtr<IShellLinkA> shell;
+    Microsoft::WRL::ComPtr<IPersistFile> file;
+    std::array<wchar_t, MAX_PATH> widePath{};
+    std::array<char, MAX_PATH> path{};
+    WORD hotkey = 0;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(&shell))) ||
+        FAILED(shell.As(&file)) ||
+        !MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, widePath.data(), MAX_PATH) ||
+        FAILED(file->Load(widePath.data(), STGM_READ)) ||
+        FAILED(shell->GetPath(path.data(), MAX_PATH, nullptr, SLGP_RAWPATH)) ||
+        FAILED(shell->GetHotkey(&hotkey))) {
+        return "(missing)";
+    }
+    std::array<char, 16> hot{};
+    std::snprintf(hot.data(), hot.size(), "0x%04X", hotkey);
+    return std::string(path.data()) + "  hotkey " + hot.data();
+}
+
+void PrintValue(HKEY root, const char* key, const char* value) {
+    UniqueRegKey opened;
+    if (RegOpenKeyExA(root, key, 0, KEY_READ, opened.put()) != ERROR_SUCCESS) {
+        Say("    %s: (no key)\n", value);
+        return;
+    }
+    std::array<char, 520> data{};
+    DWORD size = static_cast<DWORD>(data.size() - 1), type = 0;
+    if (RegQueryValueExA(opened.get(), value, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                         &size) != ERROR_SUCCESS) {
+        Say("    %s: (not set)\n", value);
+        return;
+    }
+    Say("    %s = \"%s\"\n", value, data.data());
+}
+
+void PrintSummary(const std::string& installDir, const std::string& browserLog) {
+    if (installDir.empty()) {
+        Say("\nNo installation found.\n");
+        return;
+    }
+    Say("\nInstalled into %s:\n", installDir.c_str());
+    int count = 0;
+    unsigned long long bytes = 0;
+    ListFiles(installDir, "", count, bytes);
+    Say("    %d files, %llu bytes\n", count, bytes);
+
+    std::array<char, MAX_PATH> desktop{}, programs{};
+    Say("\nShortcuts:\n");
+    if (GetShellFolderPath(CSIDL_DESKTOP, desktop.data())) {
+        std::string link = std::string(desktop.data()) + "\\澜舟雅韵.lnk";
+        Say("    %s\n      -> %s\n", link.c_str(), ShortcutTarget(link).c_str());
+    }
+    if (GetShellFolderPath(CSIDL_PROGRAMS, programs.data())) {
+        for (const char* suffix :
+             {"\\澜舟雅韵\\澜舟雅韵.lnk", "\\澜舟雅韵.lnk", "\\澜舟雅韵\\卸载澜舟雅韵.lnk",
+              "\\澜舟雅韵\\录音转MP3工具.lnk", "\\澜舟雅韵\\电台修复.lnk"}) {
+            std::string link = std::string(programs.data()) + suffix;
+            Say("    %s\n      -> %s\n", link.c_str(), ShortcutTarget(link).c_str());
+        }
+    }
+
+    Say("\nRegistry (HKEY_LOCAL_MACHINE):\n");
+    const char* uninstall = "software\\microsoft\\windows\\currentversion\\Uninstall\\Quenvox";
+    Say("  %s\n", uninstall);
+    for (const char* value :
+         {"DisplayName", "DisplayVersion", "Publisher", "DisplayIcon", "UninstallString"}) {
+        PrintValue(HKEY_LOCAL_MACHINE, uninstall, value);
+    }
+    Say("  software\\microsoft\\windows\\currentversion\\Run\n");
+    PrintValue(HKEY_LOCAL_MACHINE, "software\\microsoft\\windows\\currentversion\\Run", "Quenvox");
+
+    Say("\nPrograms started:\n");
+    Say("    %s: %s\n", kMainProcessName,
+        RunningProcess(kMainProcessName) ? "running" : "not running");
+    std::string log;
+    if (std::FILE* file = std::fopen(browserLog.c_str(), "rb")) {
+        std::array<char, 1024> text{};
+        log.assign(text.data(), std::fread(text.data(), 1, text.size() - 1, file));
+        std::fclose(file);
+    }
+    while (!log.empty() && (log.back() == '\n' || log.back() == '\r')) log.pop_back();
+    Say("    browser: %s\n", log.empty() ? "(not started)" : log.c_str());
+}
+
+int Fail(const char* what) {
+    Say("setup-demo: %s\n", what);
+    return 1;
+}
+
+}  // namespace
+
+int Install(const std::string& setup, const std::string& drive, const std::string& shots,
+            const std::string& browserLog) {
+    std::string directory = setup.substr(0, setup.find_last_of('\\'));
+    std::string commandLine = "\"" + setup + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(setup.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        directory.c_str(), &startup, &started)) {
+        return Fail("Setup.exe could not be started");
+    }
+    UniqueHandle process(started.hProcess), thread(started.hThread);
+    const DWORD pid = started.dwProcessId;
+
+    const std::string title = std::string(kProductName) + kVersionText + " " + kBuildText;
+    HWND dialog = nullptr;
+    WaitUntil(
+        [&] {
+            return (dialog = FindTopLevel(pid, [&](HWND w) { return Text(w) == title; })) !=
+                   nullptr;
+        },
+        60000);
+    if (dialog == nullptr) return Fail("the setup dialog did not appear");
+    Say("Setup dialog: \"%s\"\n", title.c_str());
+    Sleep(500);
+    CaptureScreen(shots + "\\start.bmp");
+
+    // The browse button opens the shell's folder picker; pick the drive in its tree.
+    Click(dialog, kBrowseButton);
+    HWND picker = nullptr;
+    WaitUntil(
+        [&] {
+            picker = FindTopLevel(pid, [&](HWND w) {
+                return w != dialog && FindChildOfClass(w, WC_TREEVIEWA) != nullptr;
+            });
+            return picker != nullptr;
+        },
+        30000);
+    if (picker == nullptr) return Fail("the folder picker did not appear");
+    Sleep(1500);  // the picker fills its tree after it shows
+    RemoteTree tree(FindChildOfClass(picker, WC_TREEVIEWA), pid);
+    if (!tree.Usable()) return Fail("the folder picker's tree cannot be read");
+    HTREEITEM item = nullptr;
+    WaitUntil(
+        [&] {
+            tree.seen.clear();
+            return (item = tree.FindDrive(drive)) != nullptr;
+        },
+        30000);
+    if (item == nullptr) {
+        for (const std::string& text : tree.seen) Say("    picker item: %s\n", text.c_str());
+        return Fail("the drive was not found in the folder picker");
+    }
+    tree.Select(item);
+    Sleep(300);
+    CaptureScreen(shots + "\\picker.bmp");
+    Click(picker, IDOK);
+
+    const std::string expected = drive + "\\" + kProductFolder;
+    if (!WaitUntil([&] { return Text(GetDlgItem(dialog, kPathDisplay)) == expected; }, 15000)) {
+        return Fail("the chosen folder did not show in the dialog");
+    }
+    Say("Target folder chosen in the folder picker: %s\n", expected.c_str());
+    Say("Start with Windows: %s\n",
+        SendMessageA(GetDlgItem(dialog, kAutoRunBox), BM_GETCHECK, 0, 0) == BST_CHECKED
+            ? "ticked"
+            : "cleared");
+    Sleep(300);
+    CaptureScreen(shots + "\\ready.bmp");
+    CaptureScreen(shots + "\\dialog.bmp", dialog);
+
+    Click(dialog, kInstallButton);
+    int lastPosition = 0;
+    WaitUntil(
+        [&] {
+            LRESULT position = 0;
+            DWORD_PTR result = 0;
+            if (SendMessageTimeoutA(GetDlgItem(dialog, kProgressBar), PBM_GETPOS, 0, 0, SMTO_BLOCK,
+                                    1000, &result)) {
+                position = static_cast<LRESULT>(result);
+                lastPosition = static_cast<int>(position);
+            }
+            return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
+        },
+        120000);
+    if (WaitForSingleObject(process.get(), 0) != WAIT_OBJECT_0)
+        return Fail("the installer did not finish");
+    Say("Installer finished and closed (progress last seen at %d%%).\n", lastPosition);
+
+    // The product and the browser were started just before the installer closed.
+    WaitUntil([&] { return RunningProcess(kMainProcessName); }, 10000);
+    Sleep(1000);
+    CaptureScreen(shots + "\\installed.bmp");
+    PrintSummary(expected, browserLog);
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    g_report = std::fopen("setup-demo.txt", "w");
+    int status = 2;
+    if (argc == 6 && std::string(argv[1]) == "install") {
+        status = Install(argv[2], argv[3], argv[4], argv[5]);
+    } else if (argc == 3 && std::string(argv[1]) == "summary") {
+        PrintSummary(FindPreviousInstallDir(nullptr), argv[2]);
+        status = 0;
+    } else {
+        Say("usage: setup-demo install SETUP_EXE DRIVE SCREENSHOTS BROWSER_LOG | setup-demo "
+            "summary BROWSER_LOG\n");
+    }
+    Say("setup-demo: done (%d)\n", status);
+    if (g_report != nullptr) std::fclose(g_report);
+    return status;
+}
