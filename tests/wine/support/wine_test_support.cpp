@@ -1,5 +1,7 @@
 #include "wine_test_support.h"
 
+#include "test_fs.h"
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -7,45 +9,21 @@
 
 namespace wt {
 
+// The portable test helpers do the work; these names stay for the Windows tests.
 std::string MakeScratchDirectory(const std::string& tag) {
-    CreateDirectoryA("C:\\tests", nullptr);
-    static int counter = 0;
-    for (;;) {
-        std::string path = "C:\\tests\\" + tag + "_" + std::to_string(GetCurrentProcessId()) + "_" +
-                           std::to_string(++counter);
-        if (CreateDirectoryA(path.c_str(), nullptr)) return path;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
-    }
+    return tfs::MakeScratchDirectory(tag);
 }
-
 std::vector<unsigned char> ReadFileBytes(const std::string& path) {
-    std::vector<unsigned char> bytes;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return bytes;
-    std::array<unsigned char, 65536> chunk{};
-    std::size_t got;
-    while ((got = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) {
-        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
-    }
-    std::fclose(file);
-    return bytes;
+    return tfs::ReadBytes(path);
 }
-
 bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
+    return tfs::WriteBytes(path, bytes);
 }
-
 bool DirectoryExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return tfs::IsDirectory(path);
 }
-
 bool FileExistsAt(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return tfs::IsFile(path);
 }
 
 std::string ProgramDirectory() {
@@ -55,7 +33,8 @@ std::string ProgramDirectory() {
     return directory.substr(0, directory.find_last_of('\\') + 1);
 }
 
-MessageBoxAnswerer::MessageBoxAnswerer(int button) : button_(button), thread_([this] { Watch(); }) {}
+MessageBoxAnswerer::MessageBoxAnswerer(int button)
+    : button_(button), thread_([this] { Watch(); }) {}
 
 MessageBoxAnswerer::~MessageBoxAnswerer() {
     stop_ = true;
@@ -125,7 +104,8 @@ void MessageBoxAnswerer::Watch() {
                 std::lock_guard lock(mutex_);
                 if (std::find(answered_.begin(), answered_.end(), box) != answered_.end()) continue;
                 answered_.push_back(box);
-                seen_.push_back({WindowText(box), WindowText(GetDlgItem(box, 0xFFFF)), IconOf(box)});
+                seen_.push_back(
+                    {WindowText(box), WindowText(GetDlgItem(box, 0xFFFF)), IconOf(box)});
             }
             PostMessageA(box, WM_COMMAND, MAKEWPARAM(button_.load(), BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(box, button_.load())));
