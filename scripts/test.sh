@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every configuration and runs every test: native, native with sanitizers, a short fuzzing
-# run, the Windows tests under Wine (64-bit build), and the checks of the shipped 32-bit build.
+# run, the Windows tests under Wine (64-bit build), the checks of the shipped 32-bit build, and a
+# check that the shipped pair builds byte-identical from two different folders.
 # Each Wine test gets a fresh prefix inside build/win64/wine; the user's ~/.wine is never used.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,3 +38,6 @@ build win64
 rm -rf build/win64/wine
 start_xvfb_if_needed
 ctest --preset win64 -j "$jobs"
+
+echo "== the shipped pair is reproducible (built twice, in two different folders)"
+scripts/check-reproducible.sh
