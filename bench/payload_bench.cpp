@@ -13,7 +13,7 @@
 //
 // One unpack in a process of its own, writing its peak resident memory (KiB) to PEAK_FILE; the
 // benchmark runs itself this way.
-#include "install/install_owner.h"
+#include "install/progress_sink.h"
 #include "install/payload_unpack.h"
 #include "payload/codepage.h"
 #include "payload/files.h"
@@ -47,13 +47,9 @@ constexpr int kLargeFiles = 7;
 constexpr std::uint64_t kLargeSize = 128 * kMiB;
 constexpr std::uint64_t kSingleEntrySize = 1024 * kMiB;
 
-class NullOwner final : public InstallOwner {
+class NullSink final : public ProgressSink {
   public:
-    std::string GetInstallPath() override { return {}; }
     void SetProgressPos(int) override {}
-    int GetAutoRunCheck() override { return 0; }
-    void SetInstallButtonText(const char*) override {}
-    void OnCancel() override {}
 };
 
 // Deterministic bytes that no file system or cache can shortcut.
@@ -184,9 +180,11 @@ long PeakResidentKiB() {
 int UnpackOnce(const char* container, const char* target, const char* peakFile) {
     std::FILE* payload = std::fopen(container, "rb");
     if (payload == nullptr) return 1;
-    NullOwner owner;
-    UnpackPayload(owner, target, payload);
+    NullSink sink;
+    FilePayloadSource source(payload);
+    UnpackOutcome outcome = UnpackPayload(sink, target, source);
     std::fclose(payload);
+    if (!outcome.ok()) return 1;
     std::FILE* peak = std::fopen(peakFile, "w");
     if (peak == nullptr) return 1;
     std::fprintf(peak, "%ld\n", PeakResidentKiB());

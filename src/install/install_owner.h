@@ -1,15 +1,16 @@
 // The installation's view of the window that started it: the install worker and the payload
-// unpacker reach the setup dialog only through these five operations.
+// unpacker reach the setup dialog only through these operations.
 #pragma once
+
+#include "install/progress_sink.h"
+#include "install/unpack_outcome.h"
 
 #include <string>
 
-class InstallOwner {
-public:
+class InstallOwner : public ProgressSink {
+  public:
     // The target directory, without a trailing separator. A copy: the caller keeps it for the run.
     virtual std::string GetInstallPath() = 0;
-    // Sets the progress bar (range 0 to 100); returns once the bar has taken the position.
-    virtual void SetProgressPos(int position) = 0;
     // State of the auto-run check box at the moment of the call: 1 ticked, 0 not ticked.
     virtual int GetAutoRunCheck() = 0;
     // Replaces the caption of the install button.
@@ -17,7 +18,10 @@ public:
     // The dialog's cancel operation: nothing while an installation is marked running, otherwise
     // ends the dialog. May be called on the worker thread.
     virtual void OnCancel() = 0;
+    // Tells the user why the payload could not be installed (`outcome` is not kDone); returns once
+    // the user has closed the message. Called on the worker thread.
+    virtual void ReportUnpackFailure(const UnpackOutcome& outcome) = 0;
 
-protected:
+  protected:
     ~InstallOwner() = default;
 };

@@ -3,7 +3,8 @@
 
 #include <windows.h>
 
-// Thread procedure; `parameter` is the run's InstallOwner*. Unpacks, registers, marks the run
-// finished ("完成", flag cleared), starts the product unless it runs, opens the home page and
-// finally calls the owner's OnCancel. Always returns 0.
+// Thread procedure; `parameter` is the run's InstallOwner*. Unpacks and registers (or, when the
+// payload could not be installed whole, has the owner tell the user and registers nothing), marks
+// the run finished ("完成", flag cleared), starts the product unless it runs, opens the home page
+// and finally calls the owner's OnCancel. Always returns 0.
 UINT __cdecl InstallThreadProc(LPVOID parameter);

@@ -30,7 +30,12 @@ UINT __cdecl InstallThreadProc(LPVOID parameter) {
     InstallOwner& owner = *static_cast<InstallOwner*>(parameter);
 
     RunStep([&] {
-        if (!ExtractPayload(owner)) return;
+        UnpackOutcome outcome = ExtractPayload(owner);
+        if (!outcome.ok()) {
+            // A product whose files are not all in place is not registered.
+            owner.ReportUnpackFailure(outcome);
+            return;
+        }
         // Read only now, after the last file: a tick changed during unpacking counts.
         int autoRun = owner.GetAutoRunCheck();
         RegisterProduct(owner.GetInstallPath(), autoRun);

@@ -2,8 +2,9 @@
 #pragma once
 
 #include "install/install_owner.h"
+#include "install/unpack_outcome.h"
 
-// Opens "Data.cab" in the executable's directory and unpacks it into the owner's install path.
-// True once the container was opened and walked, whatever became of each entry; false when it
-// could not be opened, after the user has closed the failure message.
-bool ExtractPayload(InstallOwner& owner);
+// Opens "Data.cab" in the executable's directory and unpacks it into the owner's install path,
+// moving the owner's progress bar. kPayloadMissing when the container cannot be opened, with
+// nothing written; otherwise what UnpackPayload came to. Shows nothing: the caller tells the user.
+UnpackOutcome ExtractPayload(InstallOwner& owner);

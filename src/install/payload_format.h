@@ -31,6 +31,19 @@ std::string FormOutputPath(std::string_view directoryPath, std::string_view file
 // the parent. Such entries are never unpacked.
 bool HasParentReference(std::string_view name);
 
+// True when a level of the name (between backslashes or slashes) is a reserved device name: CON,
+// PRN, AUX, NUL, CONIN$, CONOUT$, COM1 to COM9 or LPT1 to LPT9, in any case, with or without an
+// extension, trailing dots or blanks. Windows opens the device for such a name wherever it stands,
+// so these entries are never unpacked either.
+bool HasReservedDeviceName(std::string_view name);
+
+// The unpacker writes each entry to a temporary file beside its final name and moves it into place
+// only once it is complete. Temporaries are named "~setup-<entry index>.partial", so a person can
+// tell what they are and a later run can clear what an abrupt end left behind; entries whose file
+// name has that form are never unpacked, so a temporary never stands for a payload file.
+std::string TemporaryFileName(std::int64_t entryIndex);
+bool IsTemporaryFileName(std::string_view fileName);
+
 // Progress position before entry `index` (from 0) of `count` entries: 100 x (index + 1) / count,
 // truncated; exact for every count, also above the format's limit.
 int ProgressPosition(std::int64_t index, std::int64_t count);

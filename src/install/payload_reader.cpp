@@ -31,10 +31,16 @@ bool IsStructuralIssue(PayloadIssue issue) {
         case PayloadIssue::kSlashInDirectoryName:
         case PayloadIssue::kEmptyFileName:
         case PayloadIssue::kSeparatorInFileName:
+        case PayloadIssue::kReservedName:
             return false;
         default:
             return true;
     }
+}
+
+bool IsDamage(PayloadIssue issue) {
+    return IsStructuralIssue(issue) && issue != PayloadIssue::kTrailingBytes &&
+           issue != PayloadIssue::kUncountedEntries;
 }
 
 namespace {
@@ -60,8 +66,9 @@ PayloadReader::PayloadReader(PayloadSource& source) : source_(source), size_(sou
 
 void PayloadReader::Note(PayloadIssue issue, PayloadField field, std::int64_t entry,
                          std::int64_t offset, std::int64_t declared, std::int64_t actual) {
-    if (problem_) return;
-    problem_ = PayloadFinding{issue, field, entry, offset, declared, actual};
+    PayloadFinding finding{issue, field, entry, offset, declared, actual};
+    if (!damage_ && IsDamage(issue)) damage_ = finding;
+    if (!problem_) problem_ = finding;
 }
 
 void PayloadReader::CheckOffset(PayloadField field, std::int64_t entry, std::int64_t offset) {
@@ -90,6 +97,8 @@ void PayloadReader::CheckNames(const PayloadEntry& entry) {
     if (HasParentReference(directory)) {
         Note(PayloadIssue::kParentReference, PayloadField::kDirectoryName, entry.index,
              entry.offset);
+    } else if (HasReservedDeviceName(directory)) {
+        Note(PayloadIssue::kReservedName, PayloadField::kDirectoryName, entry.index, entry.offset);
     } else if (!directory.empty() && directory.front() != '\\') {
         Note(PayloadIssue::kOutsideInstallDirectory, PayloadField::kDirectoryName, entry.index,
              entry.offset);
@@ -99,6 +108,8 @@ void PayloadReader::CheckNames(const PayloadEntry& entry) {
     }
     if (HasParentReference(file)) {
         Note(PayloadIssue::kParentReference, PayloadField::kFileName, entry.index, fileOffset);
+    } else if (HasReservedDeviceName(file) || IsTemporaryFileName(file)) {
+        Note(PayloadIssue::kReservedName, PayloadField::kFileName, entry.index, fileOffset);
     } else if (file.empty()) {
         Note(PayloadIssue::kEmptyFileName, PayloadField::kFileName, entry.index, fileOffset);
     } else if (file.find_first_of("\\/") != std::string::npos) {
@@ -215,4 +226,13 @@ std::int64_t PayloadReader::CountWholeEntries(std::int64_t offset) {
         ++entries;
     }
     return entries;
+}
+
+PayloadSurvey SurveyPayload(PayloadSource& source) {
+    PayloadReader reader(source);
+    PayloadSurvey survey;
+    PayloadEntry entry;
+    while (!reader.damage() && reader.Next(entry)) survey.declaredBytes += entry.size;
+    survey.whole = !reader.damage();
+    return survey;
 }

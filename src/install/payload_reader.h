@@ -77,6 +77,7 @@ enum class PayloadIssue {
     kSlashInDirectoryName,     // levels are separated by backslashes only
     kEmptyFileName,            // nothing can be written under an empty name
     kSeparatorInFileName,      // written only where that sub-folder happens to exist
+    kReservedName,  // a device name (CON, NUL, ...) or a temporary's name; the unpacker skips it
 };
 
 enum class PayloadField { kCount, kDirectoryName, kFileName, kDataSize, kData, kEnd };
@@ -92,6 +93,18 @@ struct PayloadFinding {
 
 // True for departures from the layout, after which entries cannot be listed as stored.
 bool IsStructuralIssue(PayloadIssue issue);
+
+// True when the container does not hold every entry it declares, whole and inside the format: the
+// structural issues but the bytes that may follow the last entry. Such a container is never
+// unpacked.
+bool IsDamage(PayloadIssue issue);
+
+// The header pass made before anything is unpacked: every entry's names and size, no data.
+struct PayloadSurvey {
+    bool whole = false;                // no damage (IsDamage) anywhere
+    std::uint64_t declaredBytes = 0;   // the data sizes, summed in 64 bits
+};
+PayloadSurvey SurveyPayload(PayloadSource& source);
 
 // Walks the entries in the order and with the reads of UnpackPayload: 260-byte name windows, size
 // fields with missing bytes as zero, the same stops (a name without terminator in its window, a
@@ -109,6 +122,8 @@ class PayloadReader {
 
     // The first finding in container order; final once Next has returned false.
     const std::optional<PayloadFinding>& problem() const { return problem_; }
+    // The first finding that is damage (IsDamage), which problem() may hide behind a name finding.
+    const std::optional<PayloadFinding>& damage() const { return damage_; }
 
     // When the unpacker would stop at an entry without writing it (a name without terminator, a
     // data size of 0xFFFFFFFF): that entry as far as it was read, with the field it stopped at.
@@ -133,6 +148,7 @@ class PayloadReader {
     std::int64_t pos_ = 4;
     bool done_ = false;
     std::optional<PayloadFinding> problem_;
+    std::optional<PayloadFinding> damage_;
     std::optional<PayloadEntry> stoppedAt_;
     PayloadField stoppedField_ = PayloadField::kEnd;
 };

@@ -3,12 +3,11 @@
 #include "install/payload_format.h"
 #include "system/file_api.h"
 #include "system/path_helpers.h"
+#include "system/path_text.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdint>
-#include <cstring>
-#include <memory>
+#include <set>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -16,106 +15,122 @@ namespace {
 // Data is copied through a buffer of this size, so memory stays bounded whatever an entry holds.
 constexpr std::size_t kCopyChunk = 1 << 20;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
-
-// Reads up to `size` bytes at `offset`; bytes not present stay as they were.
-std::size_t ReadAt(std::FILE* payload, std::int64_t offset, void* buffer, std::size_t size) {
-    if (!fsapi::SeekTo(payload, offset)) return 0;
-    return std::fread(buffer, 1, size, payload);
+bool IsSkipped(const PayloadEntry& entry) {
+    return entry.fileName.empty() || HasParentReference(entry.directoryName) ||
+           HasParentReference(entry.fileName) || HasReservedDeviceName(entry.directoryName) ||
+           HasReservedDeviceName(entry.fileName) || IsTemporaryFileName(entry.fileName);
 }
 
-// A little-endian 32-bit field; missing high-order bytes read as zero.
-std::uint32_t ReadU32At(std::FILE* payload, std::int64_t offset) {
-    std::array<unsigned char, 4> bytes{};
-    ReadAt(payload, offset, bytes.data(), bytes.size());
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-// A name read through its zero-filled window; false when no terminator lies inside the window.
-bool ReadName(std::FILE* payload, std::int64_t offset, std::string& name) {
-    std::array<char, kNameWindow> window{};
-    ReadAt(payload, offset, window.data(), window.size());
-    const char* end = static_cast<const char*>(std::memchr(window.data(), '\0', window.size()));
-    if (end == nullptr) return false;
-    name.assign(window.data(), static_cast<std::size_t>(end - window.data()));
-    return true;
-}
-
-// Copies `size` bytes from the payload's current position to `out`, zero bytes standing in for
-// whatever the container lacks (all of it when `payload` is null), so the file always gets
-// exactly `size` bytes.
-void CopyData(std::FILE* payload, std::FILE* out, std::uint32_t size, std::vector<char>& chunk) {
-    if (size > 0 && chunk.empty()) chunk.resize(kCopyChunk);
-    std::uint64_t remaining = size;
-    bool exhausted = payload == nullptr;
-    while (remaining > 0) {
-        std::size_t step =
-            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, chunk.size()));
-        std::size_t got = exhausted ? 0 : std::fread(chunk.data(), 1, step, payload);
-        if (got < step) {
-            exhausted = true;
-            std::memset(chunk.data() + got, 0, step - got);
-        }
-        if (std::fwrite(chunk.data(), 1, step, out) != step) return;
-        remaining -= step;
+// Temporaries an abrupt end of an earlier run left in `folder`.
+void ClearStaleTemporaries(const std::string& folder) {
+    for (const std::string& name : fsapi::FileNamesIn(folder.c_str())) {
+        if (IsTemporaryFileName(name)) fsapi::RemoveFile(FormOutputPath(folder, name).c_str());
     }
 }
 
+// A temporary file that is removed again unless it has been moved over its final name.
+class PendingFile {
+  public:
+    explicit PendingFile(std::string path)
+        : path_(std::move(path)), stream_(fsapi::OpenFile(path_.c_str(), "wb")) {}
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile() {
+        if (stream_ != nullptr) std::fclose(stream_);
+        if (created_ && !placed_) fsapi::RemoveFile(path_.c_str());
+    }
+
+    std::FILE* stream() const { return stream_; }
+
+    // Puts the data on the disk, closes the file and moves it over `target`.
+    bool PlaceAt(const std::string& target) {
+        bool flushed = fsapi::FlushToDisk(stream_);
+        bool closed = std::fclose(std::exchange(stream_, nullptr)) == 0;
+        placed_ = flushed && closed && fsapi::ReplaceFile(path_.c_str(), target.c_str());
+        return placed_;
+    }
+
+  private:
+    std::string path_;
+    std::FILE* stream_;
+    bool created_ = stream_ != nullptr;
+    bool placed_ = false;
+};
+
+class Unpacker {
+  public:
+    Unpacker(PayloadSource& payload, const UnpackHooks& hooks) : payload_(payload), hooks_(hooks) {}
+
+    // Writes one entry to `output`; kDone, kWriteFailed or, when the container cannot be read
+    // where the first pass found the data, kPayloadCutShort.
+    UnpackStatus Write(const PayloadEntry& entry, const std::string& output) {
+        std::string folder(DirectoryOf(output));
+        if (swept_.insert(folder).second) ClearStaleTemporaries(folder);
+        PendingFile pending(FormOutputPath(folder, TemporaryFileName(entry.index)));
+        if (pending.stream() == nullptr) return UnpackStatus::kWriteFailed;
+        if (entry.size > 0 && chunk_.empty()) chunk_.resize(kCopyChunk);
+        std::uint64_t remaining = entry.size;
+        std::int64_t offset = entry.dataOffset;
+        while (remaining > 0) {
+            std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, chunk_.size()));
+            if (payload_.ReadAt(offset, chunk_.data(), step) != step) return UnpackStatus::kPayloadCutShort;
+            if (std::fwrite(chunk_.data(), 1, step, pending.stream()) != step) return UnpackStatus::kWriteFailed;
+            remaining -= step;
+            offset += static_cast<std::int64_t>(step);
+            written_ += step;
+            if (hooks_.onData) hooks_.onData(written_);
+        }
+        return pending.PlaceAt(output) ? UnpackStatus::kDone : UnpackStatus::kWriteFailed;
+    }
+
+    std::string Map(const std::string& name) const { return hooks_.mapName ? hooks_.mapName(name) : name; }
+
+  private:
+    PayloadSource& payload_;
+    const UnpackHooks& hooks_;
+    std::vector<char> chunk_;
+    std::set<std::string> swept_;
+    std::uint64_t written_ = 0;
+};
+
 }  // namespace
 
-void UnpackPayload(InstallOwner& owner, const std::string& targetDir, std::FILE* payload) {
-    if (!FileExists(targetDir.c_str())) fsapi::CreateOneDirectory(targetDir.c_str());
-
-    std::array<unsigned char, 4> countBytes{};
-    std::fread(countBytes.data(), 1, countBytes.size(), payload);
-    std::int32_t count = static_cast<std::int32_t>(static_cast<std::uint32_t>(countBytes[0]) |
-                                                   static_cast<std::uint32_t>(countBytes[1]) << 8 |
-                                                   static_cast<std::uint32_t>(countBytes[2]) << 16 |
-                                                   static_cast<std::uint32_t>(countBytes[3]) << 24);
-    if (count <= 0) return;
-
-    const std::int64_t payloadSize = fsapi::FileSize(payload);
-    std::vector<char> chunk;
-    std::int64_t pos = 4;
-    for (std::int32_t i = 0; i < count; ++i) {
-        owner.SetProgressPos(ProgressPosition(i, count));
-
-        if (payloadSize >= 0 && pos >= payloadSize) {
-            // Every remaining entry lies past the end: each would read empty names and a size of
-            // 0, make sure of the install directory and write nothing. Do that once, and finish
-            // the progress bar where the last entry would have left it.
-            std::string directory = FormDirectoryPath(targetDir, "");
-            if (!FileExists(directory.c_str())) CreateDirectoryChain(directory);
-            if (i + 1 < count) owner.SetProgressPos(ProgressPosition(count - 1, count));
-            return;
-        }
-
-        std::string directoryName;
-        if (!ReadName(payload, pos, directoryName)) return;
-        std::string fileName;
-        if (!ReadName(payload, pos + static_cast<std::int64_t>(directoryName.size()) + 1, fileName))
-            return;
-        const bool refused = HasParentReference(directoryName) || HasParentReference(fileName);
-
-        std::string directory = FormDirectoryPath(targetDir, directoryName);
-        if (!refused && !FileExists(directory.c_str())) CreateDirectoryChain(directory);
-        std::string output = FormOutputPath(directory, fileName);
-
-        pos += static_cast<std::int64_t>(directoryName.size() + fileName.size()) + 2;
-        std::uint32_t size = ReadU32At(payload, pos);
-        if (size > kMaxDataSize) return;
-
-        if (!refused) {
-            UniqueFile out(fsapi::OpenFile(output.c_str(), "wb"));
-            if (out) {
-                std::FILE* source = fsapi::SeekTo(payload, pos + 4) ? payload : nullptr;
-                CopyData(source, out.get(), size, chunk);
+UnpackOutcome UnpackPayload(ProgressSink& progress, const std::string& targetDir,
+                            PayloadSource& payload, const UnpackHooks& hooks) {
+    // The file a failure concerns: the entry being written, else the install directory.
+    std::string current = targetDir;
+    try {
+        PayloadSurvey survey = SurveyPayload(payload);
+        if (!survey.whole) return UnpackOutcome::Of(UnpackStatus::kPayloadCutShort);
+        if (survey.declaredBytes > 0) {
+            std::optional<std::uint64_t> free = fsapi::FreeBytesAvailable(targetDir.c_str());
+            if (free && *free < survey.declaredBytes) {
+                return UnpackOutcome::NoSpace(survey.declaredBytes, *free);
             }
         }
-        pos += 4 + static_cast<std::int64_t>(size);
+
+        // Made even for a payload without entries; missing parents come with the first entry.
+        if (!FileExists(targetDir.c_str())) fsapi::CreateOneDirectory(targetDir.c_str());
+
+        Unpacker unpacker(payload, hooks);
+        PayloadReader reader(payload);
+        PayloadEntry entry;
+        while (reader.Next(entry)) {
+            progress.SetProgressPos(ProgressPosition(entry.index, reader.count()));
+            if (IsSkipped(entry)) continue;
+            std::string directory = FormDirectoryPath(targetDir, unpacker.Map(entry.directoryName));
+            // A folder that cannot be made shows as a file that cannot be written.
+            if (!FileExists(directory.c_str())) CreateDirectoryChain(directory);
+            current = FormOutputPath(directory, unpacker.Map(entry.fileName));
+            UnpackStatus status = unpacker.Write(entry, current);
+            if (status == UnpackStatus::kWriteFailed) return UnpackOutcome::WriteFailed(current);
+            if (status != UnpackStatus::kDone) return UnpackOutcome::Of(status);
+        }
+        // The container changed since the first pass.
+        if (reader.damage()) return UnpackOutcome::Of(UnpackStatus::kPayloadCutShort);
+        return {};
+    } catch (...) {
+        // Out of memory, above all: the entry at hand was not written.
+        return UnpackOutcome::WriteFailed(current);
     }
 }

@@ -1,17 +1,33 @@
 // Unpacking the payload container into the install directory.
 #pragma once
 
-#include "install/install_owner.h"
+#include "install/payload_reader.h"
+#include "install/progress_sink.h"
+#include "install/unpack_outcome.h"
 
-#include <cstdio>
+#include <cstdint>
+#include <functional>
 #include <string>
 
-// Walks the container on `payload` (open for binary reading, at its first byte; the caller keeps
-// ownership), recreates every directory its entries name under `targetDir` and writes every file,
-// setting the owner's progress position before each entry. Only SetProgressPos is used.
+// What a caller other than the installer may change about an unpack.
+struct UnpackHooks {
+    // Turns a name as stored (a directory or file name in the code page) into the form the file
+    // system takes; unset, names go to the file system unchanged, as the installer hands them on.
+    std::function<std::string(const std::string&)> mapName;
+    // Told the number of data bytes written so far, after each piece.
+    std::function<void(std::uint64_t)> onData;
+};
+
+// Unpacks the container `payload` into `targetDir`, setting the progress position before each
+// entry.
 //
-// Nothing is reported: an entry whose file cannot be written is skipped, a container cut short
-// yields its files at their declared sizes with zero bytes for what is missing. An entry whose
-// names hold a parent reference ("..") is skipped whole. The walk stops at a name that does not
-// end inside its 260-byte window or at a data size of 0xFFFFFFFF, both outside the format.
-void UnpackPayload(InstallOwner& owner, const std::string& targetDir, std::FILE* payload);
+// Nothing is written unless the container holds every entry it declares, whole (kPayloadCutShort
+// otherwise), and the data it declares fits the space free on the target's volume (kNoSpace).
+// Bytes after the last entry are ignored. Entries whose names hold a parent reference (".."), a
+// device name, an empty file name or the form of a temporary are skipped with their progress step.
+// Every other entry is written to a temporary beside its final name and moved over it only when
+// complete, so each file holds either its earlier content or the entry's whole data; the first
+// entry that cannot be written stops the run (kWriteFailed, with the file's path), its temporary
+// removed and the entries before it in place. No exception leaves this function.
+UnpackOutcome UnpackPayload(ProgressSink& progress, const std::string& targetDir,
+                            PayloadSource& payload, const UnpackHooks& hooks = {});

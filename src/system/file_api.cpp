@@ -4,10 +4,10 @@
 #include <windows.h>
 #include <io.h>
 #else
+#include <dirent.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
-
-#include <string>
 #endif
 
 namespace fsapi {
@@ -34,6 +34,41 @@ std::int64_t FileSize(std::FILE* file) {
     std::int64_t length = _filelengthi64(_fileno(file));
     return length < 0 ? -1 : length;
 }
+
+bool FlushToDisk(std::FILE* file) {
+    return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
+}
+
+bool ReplaceFile(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool RemoveFile(const char* path) {
+    return DeleteFileA(path) != 0;
+}
+
+std::vector<std::string> FileNamesIn(const char* directory) {
+    std::vector<std::string> names;
+    std::string pattern = std::string(directory) + "\\*";
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+namespace {
+
+std::optional<std::uint64_t> FreeBytesOf(const std::string& directory) {
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExA(directory.c_str(), &available, nullptr, nullptr)) return std::nullopt;
+    return available.QuadPart;
+}
+
+}  // namespace
 
 #else
 
@@ -77,6 +112,59 @@ std::int64_t FileSize(std::FILE* file) {
     return info.st_size;
 }
 
+bool FlushToDisk(std::FILE* file) {
+    return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+}
+
+bool ReplaceFile(const char* from, const char* to) {
+    std::string target = Native(to);
+    struct stat info {};
+    if (stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;
+    return std::rename(Native(from).c_str(), target.c_str()) == 0;
+}
+
+bool RemoveFile(const char* path) {
+    return unlink(Native(path).c_str()) == 0;
+}
+
+std::vector<std::string> FileNamesIn(const char* directory) {
+    std::vector<std::string> names;
+    std::string native = Native(directory);
+    DIR* listing = opendir(native.c_str());
+    if (listing == nullptr) return names;
+    while (const dirent* entry = readdir(listing)) {
+        struct stat info {};
+        std::string path = native + "/" + entry->d_name;
+        if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) names.emplace_back(entry->d_name);
+    }
+    closedir(listing);
+    return names;
+}
+
+namespace {
+
+std::optional<std::uint64_t> FreeBytesOf(const std::string& directory) {
+    struct statvfs info {};
+    if (statvfs(Native(directory.c_str()).c_str(), &info) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+}
+
+}  // namespace
+
 #endif
+
+std::optional<std::uint64_t> FreeBytesAvailable(const char* path) {
+    std::string existing = path;
+    while (!existing.empty() && !PathExists(existing.c_str())) {
+        std::size_t cut = existing.find_last_of("\\/");
+        if (cut == std::string::npos) return std::nullopt;
+        // "D:" alone would name the drive's current folder; its root is meant.
+        std::size_t keep = cut == 2 && existing[1] == ':' ? cut + 1 : cut;
+        if (keep >= existing.size()) return std::nullopt;
+        existing.erase(keep);
+    }
+    if (existing.empty()) return std::nullopt;
+    return FreeBytesOf(existing);
+}
 
 }  // namespace fsapi

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace fsapi {
 
@@ -19,5 +22,20 @@ std::FILE* OpenFile(const char* path, const char* mode);
 bool SeekTo(std::FILE* file, std::int64_t offset);
 // Size of an open file in bytes, or -1.
 std::int64_t FileSize(std::FILE* file);
+
+// Writes what the stream buffers and asks the system to put the file's data on the disk, so a
+// file moved into place afterwards is never found empty after a power cut. False on failure.
+bool FlushToDisk(std::FILE* file);
+// Moves the file `from` over `to` in one step (MoveFileExA with MOVEFILE_REPLACE_EXISTING and
+// MOVEFILE_WRITE_THROUGH): `to` is either left as it was or holds the whole new file. Fails when
+// `to` is a folder, is read-only or is held open without sharing.
+bool ReplaceFile(const char* from, const char* to);
+// Deletes one file; false when it cannot be deleted or does not exist.
+bool RemoveFile(const char* path);
+// Names of the files (not folders) directly inside `directory`; empty when it cannot be read.
+std::vector<std::string> FileNamesIn(const char* directory);
+// Bytes free to the caller on the volume that holds `path`, asked of `path` or, when it does not
+// exist yet, of its nearest existing parent; nullopt when the system cannot tell.
+std::optional<std::uint64_t> FreeBytesAvailable(const char* path);
 
 }  // namespace fsapi

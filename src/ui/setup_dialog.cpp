@@ -261,6 +261,10 @@ void SetupDialog::SetInstallButtonText(const char* text) {
     if (!IsEnded()) SetDlgItemTextA(m_hWnd, IDOK, text);
 }
 
+void SetupDialog::ReportUnpackFailure(const UnpackOutcome& outcome) {
+    AfxMessageBox(UnpackOutcomeText(outcome).c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
 void SetupDialog::WaitForWorker() {
     if (!m_worker) return;
     HANDLE worker = m_worker.get();

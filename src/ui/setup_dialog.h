@@ -29,6 +29,8 @@ class SetupDialog : public CDialog, public InstallOwner {
     void SetProgressPos(int position) override;
     int GetAutoRunCheck() override;
     void SetInstallButtonText(const char* text) override;
+    // The framework's message box (application title, exclamation icon) with the outcome's text.
+    void ReportUnpackFailure(const UnpackOutcome& outcome) override;
     // Does nothing while g_bInstalling is set; otherwise ends the dialog with IDCANCEL. May be
     // called on any thread.
     void OnCancel() override;

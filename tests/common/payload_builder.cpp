@@ -31,8 +31,8 @@ std::vector<unsigned char> Build(const std::vector<Entry>& entries,
     return bytes;
 }
 
-std::vector<int> Unpack(const std::string& scratch, const std::string& targetDir,
-                        const std::vector<unsigned char>& container) {
+Unpacked Unpack(const std::string& scratch, const std::string& targetDir,
+                const std::vector<unsigned char>& container) {
     std::string payloadPath = tfs::Join(scratch, "payload.bin");
     tfs::WriteBytes(payloadPath, container);
 #ifdef _WIN32
@@ -42,11 +42,12 @@ std::vector<int> Unpack(const std::string& scratch, const std::string& targetDir
     std::replace(native.begin(), native.end(), '\\', '/');
     std::FILE* payload = std::fopen(native.c_str(), "rb");
 #endif
-    RecordingOwner owner(targetDir);
-    if (payload == nullptr) return {-1};
-    UnpackPayload(owner, targetDir, payload);
+    if (payload == nullptr) return {{-1}, UnpackOutcome::Of(UnpackStatus::kPayloadMissing)};
+    RecordingSink sink;
+    FilePayloadSource source(payload);
+    UnpackOutcome outcome = UnpackPayload(sink, targetDir, source);
     std::fclose(payload);
-    return owner.positions;
+    return {sink.positions, outcome};
 }
 
 }  // namespace tpayload

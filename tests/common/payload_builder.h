@@ -1,8 +1,9 @@
-// Test fixtures for the payload container: container bytes from a list of entries, and an owner
-// that records the progress positions it is given.
+// Test fixtures for the payload container: container bytes from a list of entries, and an unpack
+// through a real file that records the progress positions and the outcome.
 #pragma once
 
-#include "install/install_owner.h"
+#include "install/progress_sink.h"
+#include "install/unpack_outcome.h"
 
 #include <cstdint>
 #include <optional>
@@ -23,23 +24,20 @@ struct Entry {
 std::vector<unsigned char> Build(const std::vector<Entry>& entries,
                                  std::optional<std::int32_t> count = std::nullopt);
 
-class RecordingOwner : public InstallOwner {
+class RecordingSink final : public ProgressSink {
   public:
-    explicit RecordingOwner(std::string installPath = {}) : installPath_(std::move(installPath)) {}
-    std::string GetInstallPath() override { return installPath_; }
     void SetProgressPos(int position) override { positions.push_back(position); }
-    int GetAutoRunCheck() override { return 1; }
-    void SetInstallButtonText(const char*) override {}
-    void OnCancel() override {}
-
     std::vector<int> positions;
-
-  private:
-    std::string installPath_;
 };
 
-// Unpacks the given container bytes into `targetDir` through a real file.
-std::vector<int> Unpack(const std::string& scratch, const std::string& targetDir,
-                        const std::vector<unsigned char>& container);
+struct Unpacked {
+    std::vector<int> positions;
+    UnpackOutcome outcome;
+};
+
+// Unpacks the given container bytes into `targetDir` through a real file ("payload.bin" in
+// `scratch`).
+Unpacked Unpack(const std::string& scratch, const std::string& targetDir,
+                const std::vector<unsigned char>& container);
 
 }  // namespace tpayload

@@ -14,11 +14,26 @@
 using tpayload::Build;
 using tpayload::Entry;
 using tpayload::Unpack;
+using tpayload::Unpacked;
 
 namespace {
 
 std::vector<unsigned char> Bytes(const std::string& text) {
     return {text.begin(), text.end()};
+}
+
+// What is left below `folder` of the unpacker's temporaries (none, after any run that returned).
+std::vector<std::string> Temporaries(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const std::string& name : tfs::List(folder)) {
+        std::string path = tfs::Join(folder, name);
+        if (tfs::IsDirectory(path)) {
+            for (const std::string& inner : Temporaries(path)) found.push_back(inner);
+        } else if (name.find(".partial") != std::string::npos) {
+            found.push_back(path);
+        }
+    }
+    return found;
 }
 
 class UnpackTest : public ::testing::Test {
@@ -40,8 +55,11 @@ TEST_F(UnpackTest, WorkedExample) {
                                                   0x61, 0x2E, 0x74, 0x78, 0x74, 0x00, 0x03,
                                                   0x00, 0x00, 0x00, 0x61, 0x62, 0x63};
     EXPECT_EQ(Build({{"\\d", "a.txt", "abc"}}), container);
-    EXPECT_EQ(Unpack(scratch, target, container), (std::vector<int>{100}));
+    Unpacked unpacked = Unpack(scratch, target, container);
+    EXPECT_TRUE(unpacked.outcome.ok());
+    EXPECT_EQ(unpacked.positions, (std::vector<int>{100}));
     EXPECT_EQ(tfs::ReadBytes(target + "\\d\\a.txt"), Bytes("abc"));
+    EXPECT_TRUE(Temporaries(target).empty());
 }
 
 TEST_F(UnpackTest, ProgressBeforeEveryEntry) {
@@ -49,7 +67,7 @@ TEST_F(UnpackTest, ProgressBeforeEveryEntry) {
         std::vector<Entry> entries;
         for (int i = 0; i < count; ++i) entries.push_back({"\\n", std::to_string(i) + ".txt", "x"});
         std::string into = tfs::Join(scratch, "count" + std::to_string(count));
-        std::vector<int> positions = Unpack(scratch, into, Build(entries));
+        std::vector<int> positions = Unpack(scratch, into, Build(entries)).positions;
         ASSERT_EQ(positions.size(), static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i) EXPECT_EQ(positions[i], 100 * (i + 1) / count) << i;
         EXPECT_EQ(tfs::List(into + "\\n").size(), static_cast<std::size_t>(count));
@@ -58,9 +76,11 @@ TEST_F(UnpackTest, ProgressBeforeEveryEntry) {
 
 TEST_F(UnpackTest, NoEntries) {
     // A zero or negative count touches no progress but still leaves the install directory.
-    for (const auto& container : {Build({}, 0), Build({}, -1), std::vector<unsigned char>{}}) {
-        std::string into = tfs::Join(scratch, "empty" + std::to_string(tfs::List(scratch).size()));
-        EXPECT_TRUE(Unpack(scratch, into, container).empty());
+    for (std::int32_t count : {0, -1}) {
+        std::string into = tfs::Join(scratch, "empty" + std::to_string(count));
+        Unpacked unpacked = Unpack(scratch, into, Build({}, count));
+        EXPECT_TRUE(unpacked.outcome.ok());
+        EXPECT_TRUE(unpacked.positions.empty());
         EXPECT_TRUE(tfs::IsDirectory(into));
         EXPECT_TRUE(tfs::List(into).empty());
     }
@@ -68,38 +88,35 @@ TEST_F(UnpackTest, NoEntries) {
 
 TEST_F(UnpackTest, DirectoryNames) {
     ASSERT_TRUE(tfs::MakeDirectory(target));
-    ASSERT_TRUE(tfs::MakeDirectory(target + "\\pre"));
-    Unpack(scratch, target,
-           Build({{"", "root.txt", "1"},
-                  {"\\", "slash.txt", "2"},
-                  {"\\a\\b\\", "deep.txt", "3"},
-                  {"\\dbl\\\\", "double.txt", "4"},
-                  {"d", "sibling.txt", "5"},
-                  {"\\pre", "x\\inner.txt", "6"},
-                  {"\\pre", "y\\missing.txt", "7"}}));
+    Unpacked unpacked = Unpack(scratch, target,
+                               Build({{"", "root.txt", "1"},
+                                      {"\\", "slash.txt", "2"},
+                                      {"\\a\\b\\", "deep.txt", "3"},
+                                      {"\\dbl\\\\", "double.txt", "4"},
+                                      {"d", "sibling.txt", "5"}}));
+    EXPECT_TRUE(unpacked.outcome.ok());
     EXPECT_EQ(tfs::ReadBytes(target + "\\root.txt"), Bytes("1"));
     EXPECT_EQ(tfs::ReadBytes(target + "\\slash.txt"), Bytes("2"));
     EXPECT_EQ(tfs::ReadBytes(target + "\\a\\b\\deep.txt"), Bytes("3"));
     EXPECT_EQ(tfs::ReadBytes(target + "\\dbl\\double.txt"), Bytes("4"));
     // Without a leading backslash the name extends the install directory's own name.
     EXPECT_EQ(tfs::ReadBytes(scratch + "\\Targetd\\sibling.txt"), Bytes("5"));
-    // Only the entry's directory is created, not one named inside the file name.
-    EXPECT_FALSE(tfs::IsFile(target + "\\pre\\y\\missing.txt"));
-    EXPECT_FALSE(tfs::IsDirectory(target + "\\pre\\y"));
+    EXPECT_TRUE(Temporaries(scratch).empty());
 }
 
 TEST_F(UnpackTest, FileNameWithSeparatorNeedsItsDirectory) {
     ASSERT_TRUE(tfs::MakeDirectory(target));
     ASSERT_TRUE(tfs::MakeDirectory(target + "\\x"));
-    Unpack(scratch, target, Build({{"", "x\\a.txt", "in x"}}));
+    EXPECT_TRUE(Unpack(scratch, target, Build({{"", "x\\a.txt", "in x"}})).outcome.ok());
     EXPECT_EQ(tfs::ReadBytes(target + "\\x\\a.txt"), Bytes("in x"));
+    EXPECT_TRUE(Temporaries(target).empty());
 }
 
 TEST_F(UnpackTest, MissingParentsAreCreatedPerEntry) {
     // The install directory's parent is missing: its creation fails at first, and the first entry
     // creates every missing level.
     std::string deep = tfs::Join(scratch, "p\\q\\Target");
-    Unpack(scratch, deep, Build({{"\\a\\b\\", "f.txt", "z"}}));
+    EXPECT_TRUE(Unpack(scratch, deep, Build({{"\\a\\b\\", "f.txt", "z"}})).outcome.ok());
     EXPECT_EQ(tfs::ReadBytes(deep + "\\a\\b\\f.txt"), Bytes("z"));
 }
 
@@ -109,129 +126,214 @@ TEST_F(UnpackTest, SizesAndReplacement) {
     ASSERT_TRUE(tfs::WriteText(target + "\\keep.txt", "kept"));
     std::string big(3 * 1024 * 1024 + 17, '\0');
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 31 + i / 4096);
-    Unpack(scratch, target,
-           Build({{"", "old.txt", ""}, {"", "new.txt", "fresh"}, {"\\big", "big.bin", big}}));
+    Unpacked unpacked = Unpack(
+        scratch, target,
+        Build({{"", "old.txt", ""}, {"", "new.txt", "fresh"}, {"\\big", "big.bin", big}}));
+    EXPECT_TRUE(unpacked.outcome.ok());
     EXPECT_TRUE(tfs::IsFile(target + "\\old.txt"));
     EXPECT_TRUE(tfs::ReadBytes(target + "\\old.txt").empty());
     EXPECT_EQ(tfs::ReadBytes(target + "\\new.txt"), Bytes("fresh"));
     EXPECT_EQ(tfs::ReadBytes(target + "\\keep.txt"), Bytes("kept"));
     EXPECT_EQ(tfs::ReadBytes(target + "\\big\\big.bin"), Bytes(big));
+    EXPECT_TRUE(Temporaries(target).empty());
 }
 
-TEST_F(UnpackTest, ReadOnlyOutputKeepsItsContents) {
-    ASSERT_TRUE(tfs::MakeDirectory(target));
-    ASSERT_TRUE(tfs::WriteText(target + "\\locked.txt", "original"));
-    if (!tfs::MakeReadOnly(target + "\\locked.txt"))
-        GTEST_SKIP() << "read-only files are writable here";
-    std::vector<int> positions = Unpack(
-        scratch, target, Build({{"", "locked.txt", "replacement"}, {"", "after.txt", "next"}}));
-    EXPECT_EQ(positions, (std::vector<int>{50, 100}));
-    EXPECT_EQ(tfs::ReadBytes(target + "\\locked.txt"), Bytes("original"));
-    EXPECT_EQ(tfs::ReadBytes(target + "\\after.txt"), Bytes("next"));
+// The first entry that cannot be written stops the run with its path: the entries before it are
+// in place, the file in the way keeps what it held, and no temporary is left.
+TEST_F(UnpackTest, AFileThatCannotBeWrittenStopsTheRun) {
+    struct Case {
+        const char* what;
+        std::vector<Entry> entries;
+        std::string failing;  // relative to the install directory
+        // Prepares the install directory; false skips the case where the platform allows it.
+        bool (*prepare)(const std::string& target);
+    };
+    const std::vector<Case> cases = {
+        {"a folder stands where the file must go",
+         {{"", "before.txt", "1"}, {"\\sub", "busy", "2"}, {"", "after.txt", "3"}},
+         "\\sub\\busy",
+         [](const std::string& t) {
+             return tfs::MakeDirectory(t) && tfs::MakeDirectory(t + "\\sub") &&
+                    tfs::MakeDirectory(t + "\\sub\\busy") &&
+                    tfs::WriteText(t + "\\sub\\busy\\inside.txt", "kept");
+         }},
+        {"the file is read-only",
+         {{"", "before.txt", "1"}, {"", "locked.txt", "2"}, {"", "after.txt", "3"}},
+         "\\locked.txt",
+         [](const std::string& t) {
+             return tfs::MakeDirectory(t) && tfs::WriteText(t + "\\locked.txt", "original") &&
+                    tfs::MakeReadOnly(t + "\\locked.txt");
+         }},
+        {"the file's folder is missing (a separator inside the file name)",
+         {{"", "before.txt", "1"}, {"\\pre", "y\\missing.txt", "2"}, {"", "after.txt", "3"}},
+         "\\pre\\y\\missing.txt",
+         [](const std::string& t) { return tfs::MakeDirectory(t); }},
+        {"a file stands where a folder must go",
+         {{"", "before.txt", "1"}, {"\\plain\\deeper", "f.txt", "2"}, {"", "after.txt", "3"}},
+         "\\plain\\deeper\\f.txt",
+         [](const std::string& t) {
+             return tfs::MakeDirectory(t) && tfs::WriteText(t + "\\plain", "a file");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string into = tfs::Join(scratch, "fail" + std::to_string(&c - cases.data()));
+        if (!c.prepare(into)) {
+            std::printf("  skipped here: %s\n", c.what);
+            continue;
+        }
+        Unpacked unpacked = Unpack(scratch, into, Build(c.entries));
+        EXPECT_EQ(unpacked.outcome.status, UnpackStatus::kWriteFailed);
+        EXPECT_EQ(unpacked.outcome.path, into + c.failing);
+        EXPECT_EQ(unpacked.positions, (std::vector<int>{33, 66}));
+        EXPECT_EQ(tfs::ReadBytes(into + "\\before.txt"), Bytes("1"));
+        EXPECT_FALSE(tfs::IsFile(into + "\\after.txt"));
+        EXPECT_TRUE(Temporaries(into).empty());
+    }
+    // What stood in the way is untouched.
+    EXPECT_EQ(tfs::ReadBytes(tfs::Join(scratch, "fail0") + "\\sub\\busy\\inside.txt"),
+              Bytes("kept"));
+    if (tfs::IsFile(tfs::Join(scratch, "fail1") + "\\locked.txt")) {
+        EXPECT_EQ(tfs::ReadBytes(tfs::Join(scratch, "fail1") + "\\locked.txt"), Bytes("original"));
+    }
+    EXPECT_EQ(tfs::ReadBytes(tfs::Join(scratch, "fail3") + "\\plain"), Bytes("a file"));
 }
 
 #ifdef _WIN32
-TEST_F(UnpackTest, OutputHeldOpenByAnotherProgramKeepsItsContents) {
+TEST_F(UnpackTest, AFileHeldOpenByAnotherProgramKeepsItsContents) {
     ASSERT_TRUE(tfs::MakeDirectory(target));
     std::string busy = target + "\\busy.txt";
     ASSERT_TRUE(tfs::WriteText(busy, "in use"));
     // Opened without sharing, as a running program holds its own files.
     HANDLE held = CreateFileA(busy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    std::vector<int> positions = Unpack(
+    Unpacked unpacked = Unpack(
         scratch, target, Build({{"", "busy.txt", "replacement"}, {"", "after.txt", "next"}}));
     CloseHandle(held);
-    EXPECT_EQ(positions, (std::vector<int>{50, 100}));
+    EXPECT_EQ(unpacked.outcome.status, UnpackStatus::kWriteFailed);
+    EXPECT_EQ(unpacked.outcome.path, busy);
+    EXPECT_EQ(unpacked.positions, (std::vector<int>{50}));
     EXPECT_EQ(tfs::ReadBytes(busy), Bytes("in use"));
-    EXPECT_EQ(tfs::ReadBytes(target + "\\after.txt"), Bytes("next"));
+    EXPECT_FALSE(tfs::IsFile(target + "\\after.txt"));
+    EXPECT_TRUE(Temporaries(target).empty());
 }
 #endif
 
-TEST_F(UnpackTest, TruncatedContainers) {
-    const std::vector<unsigned char> whole = Build({{"\\d", "a.txt", "abcdef"}});
+// A container that does not hold every entry it declares, whole, is refused before anything is
+// written: not even the install directory is made.
+TEST_F(UnpackTest, AContainerCutShortIsRefusedWhole) {
+    const std::vector<unsigned char> whole =
+        Build({{"\\d", "first.txt", "123"}, {"\\d", "a.txt", "abcdef"}});
+    const std::size_t second = 4 + 3 + 10 + 4 + 3;       // where the second entry begins
+    const std::size_t secondData = second + 3 + 6 + 4;   // its data
     struct Case {
         const char* what;
-        std::size_t keep;
-        const char* file;  // relative to the install directory, or null
-        std::vector<unsigned char> contents;
+        std::vector<unsigned char> container;
     };
-    const std::size_t dataStart = 4 + 3 + 6 + 4;
+    auto cut = [&](std::size_t keep) {
+        return std::vector<unsigned char>(whole.begin(),
+                                          whole.begin() + static_cast<std::ptrdiff_t>(keep));
+    };
+    std::vector<unsigned char> oneShort = Build({{"\\d", "first.txt", "123"}}, 2);
+    std::vector<unsigned char> nameTooLong =
+        Build({{"", "first.txt", "1"}, {std::string(260, 'n'), "x", "2"}});
+    std::vector<unsigned char> sizeOutside =
+        Build({{"", "a.txt", "A"}, {"", "huge.bin", "", 0xFFFFFFFFu}});
+    std::vector<unsigned char> sizePastTheEnd =
+        Build({{"", "a.txt", "A"}, {"", "tail.bin", "xyz", 5u * 1024 * 1024 + 3}});
     const std::vector<Case> cases = {
-        // Inside the data: the file gets its declared size, zero-filled.
-        {"inside data", dataStart + 2, "\\d\\a.txt", {'a', 'b', 0, 0, 0, 0}},
-        // Inside the size field: the missing high-order bytes read as zero (size 6 still).
-        {"inside size", dataStart - 3, "\\d\\a.txt", {0, 0, 0, 0, 0, 0}},
-        // Inside the file name: whatever bytes are there form the name; the size reads as 0.
-        {"inside file name", 4 + 3 + 2, "\\d\\a.", {}},
+        {"empty file", {}},
+        {"inside the count", cut(3)},
+        {"inside the directory name", cut(second + 1)},
+        {"inside the file name", cut(second + 3 + 2)},
+        {"inside the size field", cut(secondData - 3)},
+        {"inside the data", cut(secondData + 2)},
+        {"one entry short of the count, cut between entries", oneShort},
+        {"a name without terminator in its window", nameTooLong},
+        {"a data size of 0xFFFFFFFF", sizeOutside},
+        {"a data size past the end", sizePastTheEnd},
     };
     for (const Case& c : cases) {
-        std::string into = tfs::Join(scratch, std::string("cut") + std::to_string(c.keep));
-        std::vector<unsigned char> cut(whole.begin(),
-                                       whole.begin() + static_cast<std::ptrdiff_t>(c.keep));
-        EXPECT_EQ(Unpack(scratch, into, cut), (std::vector<int>{100})) << c.what;
-        EXPECT_EQ(tfs::ReadBytes(into + c.file), c.contents) << c.what;
-        EXPECT_TRUE(tfs::IsFile(into + c.file)) << c.what;
+        SCOPED_TRACE(c.what);
+        std::string into = tfs::Join(scratch, "cut" + std::to_string(&c - cases.data()));
+        Unpacked unpacked = Unpack(scratch, into, c.container);
+        EXPECT_EQ(unpacked.outcome.status, UnpackStatus::kPayloadCutShort);
+        EXPECT_TRUE(unpacked.positions.empty());
+        EXPECT_FALSE(tfs::IsDirectory(into));
+    }
+    // The whole container, and one with bytes after its last entry, unpack.
+    std::vector<unsigned char> trailing = whole;
+    trailing.insert(trailing.end(), {'x', 'y', 0, 1});
+    for (const auto& container : {whole, trailing}) {
+        std::string into = tfs::Join(scratch, "whole" + std::to_string(container.size()));
+        Unpacked unpacked = Unpack(scratch, into, container);
+        EXPECT_TRUE(unpacked.outcome.ok());
+        EXPECT_EQ(unpacked.positions, (std::vector<int>{50, 100}));
+        EXPECT_EQ(tfs::ReadBytes(into + "\\d\\a.txt"), Bytes("abcdef"));
     }
 }
 
-TEST_F(UnpackTest, DeclaredSizeBeyondTheEndIsZeroFilledInChunks) {
-    std::vector<unsigned char> container = Build({{"", "tail.bin", "xyz", 5u * 1024 * 1024 + 3}});
-    Unpack(scratch, target, container);
-    std::vector<unsigned char> expected(5u * 1024 * 1024 + 3, 0);
-    expected[0] = 'x';
-    expected[1] = 'y';
-    expected[2] = 'z';
-    EXPECT_EQ(tfs::ReadBytes(target + "\\tail.bin"), expected);
-}
-
-TEST_F(UnpackTest, CountBeyondStoredEntriesAndTrailingBytes) {
-    std::vector<unsigned char> container = Build({{"", "one.txt", "1"}}, 4);
-    std::vector<int> positions = Unpack(scratch, target, container);
-    ASSERT_FALSE(positions.empty());
-    EXPECT_EQ(positions.front(), 25);
-    EXPECT_EQ(positions.back(), 100);
-    EXPECT_EQ(tfs::List(target), (std::vector<std::string>{"one.txt"}));
-
-    // Bytes after the last counted entry are never read.
-    std::string other = tfs::Join(scratch, "trailing");
+TEST_F(UnpackTest, BytesAfterTheLastCountedEntryAreNeverRead) {
     std::vector<unsigned char> trailing = Build({{"", "a.txt", "A"}, {"", "b.txt", "B"}});
     trailing[0] = 1;
-    EXPECT_EQ(Unpack(scratch, other, trailing), (std::vector<int>{100}));
-    EXPECT_EQ(tfs::List(other), (std::vector<std::string>{"a.txt"}));
+    Unpacked unpacked = Unpack(scratch, target, trailing);
+    EXPECT_TRUE(unpacked.outcome.ok());
+    EXPECT_EQ(unpacked.positions, (std::vector<int>{100}));
+    EXPECT_EQ(tfs::List(target), (std::vector<std::string>{"a.txt"}));
 }
 
-TEST_F(UnpackTest, ParentReferencesAreSkipped) {
+// Entries that would write outside the install directory, to a device, over a temporary or under
+// no name at all are skipped with their progress step; the others are written.
+TEST_F(UnpackTest, EntriesTheNameRulesRefuseAreSkipped) {
     ASSERT_TRUE(tfs::MakeDirectory(target));
-    std::vector<int> positions = Unpack(scratch, target,
-                                        Build({{"\\..", "escape1.txt", "x"},
-                                               {"\\a\\..\\..", "escape2.txt", "x"},
-                                               {"", "..\\escape3.txt", "x"},
-                                               {"\\ok", "../escape4.txt", "x"},
-                                               {"\\... ", "escape5.txt", "x"},
-                                               {"\\ok", "fine.txt", "kept"}}));
-    EXPECT_EQ(positions, (std::vector<int>{16, 33, 50, 66, 83, 100}));
+    std::vector<Entry> entries = {
+        {"\\..", "escape1.txt", "x"},
+        {"\\a\\..\\..", "escape2.txt", "x"},
+        {"", "..\\escape3.txt", "x"},
+        {"\\ok", "../escape4.txt", "x"},
+        {"\\... ", "escape5.txt", "x"},
+        {"", "CON", "x"},
+        {"", "nul.txt", "x"},
+        {"\\aux\\sub", "a.txt", "x"},
+        {"\\ok\\Com1 .log", "b.txt", "x"},
+        {"", "lpt9. ", "x"},
+        {"", "~setup-3.partial", "x"},
+        {"\\ok", "~SETUP-12.PARTIAL", "x"},
+        {"\\ok", "", "x"},
+        {"\\ok", "fine.txt", "kept"},
+        {"\\ok", "console.txt", "also kept"},
+        {"\\ok", "com10", "kept too"},
+    };
+    Unpacked unpacked = Unpack(scratch, target, Build(entries));
+    EXPECT_TRUE(unpacked.outcome.ok());
+    EXPECT_EQ(unpacked.positions.size(), entries.size());
+    EXPECT_EQ(unpacked.positions.back(), 100);
     EXPECT_EQ(tfs::List(scratch), (std::vector<std::string>{"Target", "payload.bin"}));
     EXPECT_EQ(tfs::List(target), (std::vector<std::string>{"ok"}));
+    EXPECT_EQ(tfs::List(target + "\\ok"),
+              (std::vector<std::string>{"com10", "console.txt", "fine.txt"}));
     EXPECT_EQ(tfs::ReadBytes(target + "\\ok\\fine.txt"), Bytes("kept"));
 }
 
-TEST_F(UnpackTest, StopsAtDataOutsideTheFormat) {
+TEST_F(UnpackTest, TemporariesLeftByAnAbruptEndAreCleared) {
     ASSERT_TRUE(tfs::MakeDirectory(target));
-    // A name that fills its whole 260-byte window has no terminator: nothing past it is trusted.
-    std::vector<unsigned char> longName =
-        Build({{"", "first.txt", "1"}, {std::string(260, 'n'), "x", "2"}, {"", "third.txt", "3"}});
-    EXPECT_EQ(Unpack(scratch, target, longName), (std::vector<int>{33, 66}));
-    EXPECT_EQ(tfs::List(target), (std::vector<std::string>{"first.txt"}));
+    ASSERT_TRUE(tfs::MakeDirectory(target + "\\sub"));
+    ASSERT_TRUE(tfs::WriteText(target + "\\~setup-7.partial", "half"));
+    ASSERT_TRUE(tfs::WriteText(target + "\\sub\\~SETUP-0.PARTIAL", "half"));
+    // Names a person gave that only look alike stay.
+    ASSERT_TRUE(tfs::WriteText(target + "\\notes.partial", "mine"));
+    ASSERT_TRUE(tfs::WriteText(target + "\\~setup-x.partial.txt", "mine"));
+    Unpacked unpacked =
+        Unpack(scratch, target, Build({{"", "a.txt", "A"}, {"\\sub", "b.txt", "B"}}));
+    EXPECT_TRUE(unpacked.outcome.ok());
+    EXPECT_EQ(tfs::List(target), (std::vector<std::string>{"a.txt", "notes.partial", "sub",
+                                                           "~setup-x.partial.txt"}));
+    EXPECT_EQ(tfs::List(target + "\\sub"), (std::vector<std::string>{"b.txt"}));
+}
 
-    // A size of 0xFFFFFFFF lies outside the format: the walk ends before writing anything for it.
-    std::string other = tfs::Join(scratch, "huge");
-    Unpack(scratch, other,
-           Build({{"", "a.txt", "A"}, {"", "huge.bin", "", 0xFFFFFFFFu}, {"", "c.txt", "C"}}));
-    EXPECT_EQ(tfs::List(other), (std::vector<std::string>{"a.txt"}));
-
-    // A 259-byte name is inside the format.
-    std::string limit = tfs::Join(scratch, "limit");
-    EXPECT_EQ(Unpack(scratch, limit, Build({{"", std::string(200, 'f'), "ok"}})),
-              (std::vector<int>{100}));
-    EXPECT_EQ(tfs::ReadBytes(limit + "\\" + std::string(200, 'f')), Bytes("ok"));
+TEST_F(UnpackTest, ALongNameInsideTheWindowIsWritten) {
+    std::string name(200, 'f');
+    Unpacked unpacked = Unpack(scratch, target, Build({{"", name, "ok"}}));
+    EXPECT_TRUE(unpacked.outcome.ok());
+    EXPECT_EQ(tfs::ReadBytes(target + "\\" + name), Bytes("ok"));
 }

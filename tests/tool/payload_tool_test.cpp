@@ -538,15 +538,25 @@ TEST_F(PayloadTool, UnpackWritesOnlyInsideTheTarget) {
     ExpectOneMessage(sibling, "would land beside the target folder; nothing unpacked");
     EXPECT_FALSE(fs::exists(scratch_ / "out"));
 
-    // A container cut short yields its files at their declared sizes, as the installer's would.
+    // A container cut short is refused whole, as the installer refuses it.
     ToolRun cut =
         Tool({"unpack",
               At(ContainerFile(Container({{"", "a.txt", "x"}, {"\\数据", "b.bin", "abc", 6u}}))),
               At(target)});
     EXPECT_EQ(cut.status, 1);
     ExpectOneMessage(cut, "data cut short: 6 bytes declared, 3 there");
-    EXPECT_EQ(ReadBytes(target / "a.txt"), "x");
-    EXPECT_EQ(ReadBytes(target / u8"数据" / "b.bin"), std::string("abc\0\0\0", 6));
+    ExpectOneMessage(cut, "nothing is unpacked");
+    EXPECT_FALSE(fs::exists(target));
+
+    // A file that cannot be written stops the unpack there, naming it.
+    fs::create_directories(target / "a.txt");
+    ToolRun blocked =
+        Tool({"unpack", At(ContainerFile(Container({{"", "a.txt", "x"}, {"", "b.txt", "y"}}))),
+              At(target)});
+    EXPECT_EQ(blocked.status, 1);
+    ExpectOneMessage(blocked, "a.txt: cannot write it; unpacking stopped there");
+    EXPECT_TRUE(fs::is_directory(target / "a.txt"));
+    EXPECT_FALSE(fs::exists(target / "b.txt"));
 }
 
 TEST_F(PayloadTool, CodePageOption) {

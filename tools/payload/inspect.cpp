@@ -77,14 +77,12 @@ std::string FindingText(const PayloadFinding& finding) {
         case PayloadIssue::kSeparatorInFileName:
             return "the file name holds a path separator; the installer writes it only where "
                    "that folder exists already";
+        case PayloadIssue::kReservedName:
+            return "the " + field +
+                   " is a Windows device name (CON, NUL, COM1, ...) or has the form of the "
+                   "installer's temporary files (~setup-N.partial); the installer skips the entry";
     }
     return "unknown problem";
-}
-
-// "\d\a.txt": where the entry lands below the install directory, for messages.
-std::string EntryPath(const PayloadEntry& entry, const CodePage& codePage) {
-    return FormOutputPath(FormDirectoryPath("", DisplayName(entry.directoryName, codePage)),
-                          DisplayName(entry.fileName, codePage));
 }
 
 std::string Where(std::int64_t entry, const std::string& path, std::int64_t offset) {
@@ -175,6 +173,15 @@ std::string DisplayName(std::string_view bytes, const CodePage& codePage) {
     return escaped;
 }
 
+std::string EntryPath(const PayloadEntry& entry, const CodePage& codePage) {
+    return FormOutputPath(FormDirectoryPath("", DisplayName(entry.directoryName, codePage)),
+                          DisplayName(entry.fileName, codePage));
+}
+
+std::string EntryLabel(const PayloadEntry& entry, const CodePage& codePage) {
+    return "entry " + std::to_string(entry.index) + " (" + EntryPath(entry, codePage) + ")";
+}
+
 Inspection Inspect(PayloadSource& source, const CodePage& codePage, bool firstProblemOnly) {
     Inspection inspection;
     PayloadReader reader(source);
@@ -194,24 +201,28 @@ Inspection Inspect(PayloadSource& source, const CodePage& codePage, bool firstPr
 
     inspection.stoppedAt = reader.stoppedAt();
     inspection.stoppedField = reader.stoppedField();
-    const std::optional<PayloadFinding>& finding = reader.problem();
-    if (finding && (!nameProblem || finding->offset <= nameProblem->offset)) {
+    // A reader's finding in words, with the entry's path where the entry was read far enough.
+    auto describe = [&](const PayloadFinding& finding) {
         std::string path;
         const PayloadEntry* concerned = nullptr;
-        if (!inspection.entries.empty() && inspection.entries.back().index == finding->entry) {
+        if (!inspection.entries.empty() && inspection.entries.back().index == finding.entry) {
             concerned = &inspection.entries.back();
-        } else if (reader.stoppedAt() && reader.stoppedAt()->index == finding->entry &&
-                   finding->field != PayloadField::kDirectoryName &&
-                   finding->field != PayloadField::kFileName) {
+        } else if (reader.stoppedAt() && reader.stoppedAt()->index == finding.entry &&
+                   finding.field != PayloadField::kDirectoryName &&
+                   finding.field != PayloadField::kFileName) {
             concerned = &*reader.stoppedAt();
         }
         if (concerned != nullptr) path = EntryPath(*concerned, codePage);
-        inspection.problem =
-            Problem{finding->entry, finding->offset, IsStructuralIssue(finding->issue),
-                    Where(finding->entry, path, finding->offset) + FindingText(*finding)};
+        return Problem{finding.entry, finding.offset, IsStructuralIssue(finding.issue),
+                       Where(finding.entry, path, finding.offset) + FindingText(finding)};
+    };
+    const std::optional<PayloadFinding>& finding = reader.problem();
+    if (finding && (!nameProblem || finding->offset <= nameProblem->offset)) {
+        inspection.problem = describe(*finding);
     } else if (nameProblem) {
         inspection.problem = nameProblem;
     }
+    if (reader.damage()) inspection.damage = describe(*reader.damage());
     return inspection;
 }
 

@@ -24,6 +24,9 @@ struct Inspection {
     std::vector<PayloadEntry> entries;  // as the unpacker walks them
     std::uint64_t declaredBytes = 0;    // the sum of their sizes
     std::optional<Problem> problem;
+    // The first damage (the container does not hold every entry it declares, whole): the
+    // installer then unpacks nothing. Set after a whole walk; `problem` may name something earlier.
+    std::optional<Problem> damage;
     // The entry the unpacker would stop at, as far as it was read, and the field it stops at.
     std::optional<PayloadEntry> stoppedAt;
     PayloadField stoppedField = PayloadField::kEnd;
@@ -34,6 +37,12 @@ struct Inspection {
 // character, every level a name Windows can create, and no two entries that Windows would take
 // for the same file or folder.
 Inspection Inspect(PayloadSource& source, const CodePage& codePage, bool firstProblemOnly);
+
+// "\d\a.txt": where the entry lands below the install directory, for messages.
+std::string EntryPath(const PayloadEntry& entry, const CodePage& codePage);
+
+// "entry 3 (\d\a.txt)".
+std::string EntryLabel(const PayloadEntry& entry, const CodePage& codePage);
 
 // "1 entry", "2 entries".
 std::string CountOf(std::uint64_t count, const char* one, const char* many);
