@@ -83,7 +83,8 @@ bool HasReservedDeviceName(std::string_view name) {
 }
 
 std::string TemporaryFileName(std::int64_t entryIndex) {
-    return std::string(kTemporaryPrefix) + std::to_string(entryIndex) + std::string(kTemporarySuffix);
+    return std::string(kTemporaryPrefix) + std::to_string(entryIndex) +
+           std::string(kTemporarySuffix);
 }
 
 bool IsTemporaryFileName(std::string_view fileName) {

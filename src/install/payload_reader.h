@@ -101,8 +101,8 @@ bool IsDamage(PayloadIssue issue);
 
 // The header pass made before anything is unpacked: every entry's names and size, no data.
 struct PayloadSurvey {
-    bool whole = false;                // no damage (IsDamage) anywhere
-    std::uint64_t declaredBytes = 0;   // the data sizes, summed in 64 bits
+    bool whole = false;               // no damage (IsDamage) anywhere
+    std::uint64_t declaredBytes = 0;  // the data sizes, summed in 64 bits
 };
 PayloadSurvey SurveyPayload(PayloadSource& source);
 

@@ -72,9 +72,12 @@ class Unpacker {
         std::uint64_t remaining = entry.size;
         std::int64_t offset = entry.dataOffset;
         while (remaining > 0) {
-            std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, chunk_.size()));
-            if (payload_.ReadAt(offset, chunk_.data(), step) != step) return UnpackStatus::kPayloadCutShort;
-            if (std::fwrite(chunk_.data(), 1, step, pending.stream()) != step) return UnpackStatus::kWriteFailed;
+            std::size_t step =
+                static_cast<std::size_t>(std::min<std::uint64_t>(remaining, chunk_.size()));
+            if (payload_.ReadAt(offset, chunk_.data(), step) != step)
+                return UnpackStatus::kPayloadCutShort;
+            if (std::fwrite(chunk_.data(), 1, step, pending.stream()) != step)
+                return UnpackStatus::kWriteFailed;
             remaining -= step;
             offset += static_cast<std::int64_t>(step);
             written_ += step;
@@ -83,7 +86,9 @@ class Unpacker {
         return pending.PlaceAt(output) ? UnpackStatus::kDone : UnpackStatus::kWriteFailed;
     }
 
-    std::string Map(const std::string& name) const { return hooks_.mapName ? hooks_.mapName(name) : name; }
+    std::string Map(const std::string& name) const {
+        return hooks_.mapName ? hooks_.mapName(name) : name;
+    }
 
   private:
     PayloadSource& payload_;

@@ -15,8 +15,8 @@ std::string UnpackOutcomeText(const UnpackOutcome& outcome) {
             // A payload cut short is an interrupted download: the same remedy as a missing one.
             return "安装失败,请重新下载新的安装包!";
         case UnpackStatus::kNoSpace: {
-            std::uint64_t needed = outcome.bytesNeeded / kMegabyte +
-                                   (outcome.bytesNeeded % kMegabyte != 0 ? 1 : 0);
+            std::uint64_t needed =
+                outcome.bytesNeeded / kMegabyte + (outcome.bytesNeeded % kMegabyte != 0 ? 1 : 0);
             std::uint64_t free = outcome.bytesFree / kMegabyte;
             return "磁盘空间不足,安装需要 " + std::to_string(needed) + " MB,目标磁盘只剩 " +
                    std::to_string(free) + " MB 可用。\n请清理磁盘或选择其他目录后重新安装!";

@@ -54,7 +54,8 @@ std::vector<std::string> FileNamesIn(const char* directory) {
     HANDLE search = FindFirstFileA(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            names.emplace_back(found.cFileName);
     } while (FindNextFileA(search, &found));
     FindClose(search);
     return names;
@@ -135,7 +136,8 @@ std::vector<std::string> FileNamesIn(const char* directory) {
     while (const dirent* entry = readdir(listing)) {
         struct stat info {};
         std::string path = native + "/" + entry->d_name;
-        if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) names.emplace_back(entry->d_name);
+        if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            names.emplace_back(entry->d_name);
     }
     closedir(listing);
     return names;

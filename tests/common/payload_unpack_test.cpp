@@ -126,9 +126,9 @@ TEST_F(UnpackTest, SizesAndReplacement) {
     ASSERT_TRUE(tfs::WriteText(target + "\\keep.txt", "kept"));
     std::string big(3 * 1024 * 1024 + 17, '\0');
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 31 + i / 4096);
-    Unpacked unpacked = Unpack(
-        scratch, target,
-        Build({{"", "old.txt", ""}, {"", "new.txt", "fresh"}, {"\\big", "big.bin", big}}));
+    Unpacked unpacked =
+        Unpack(scratch, target,
+               Build({{"", "old.txt", ""}, {"", "new.txt", "fresh"}, {"\\big", "big.bin", big}}));
     EXPECT_TRUE(unpacked.outcome.ok());
     EXPECT_TRUE(tfs::IsFile(target + "\\old.txt"));
     EXPECT_TRUE(tfs::ReadBytes(target + "\\old.txt").empty());
@@ -207,8 +207,8 @@ TEST_F(UnpackTest, AFileHeldOpenByAnotherProgramKeepsItsContents) {
     // Opened without sharing, as a running program holds its own files.
     HANDLE held = CreateFileA(busy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    Unpacked unpacked = Unpack(
-        scratch, target, Build({{"", "busy.txt", "replacement"}, {"", "after.txt", "next"}}));
+    Unpacked unpacked = Unpack(scratch, target,
+                               Build({{"", "busy.txt", "replacement"}, {"", "after.txt", "next"}}));
     CloseHandle(held);
     EXPECT_EQ(unpacked.outcome.status, UnpackStatus::kWriteFailed);
     EXPECT_EQ(unpacked.outcome.path, busy);
@@ -224,8 +224,8 @@ TEST_F(UnpackTest, AFileHeldOpenByAnotherProgramKeepsItsContents) {
 TEST_F(UnpackTest, AContainerCutShortIsRefusedWhole) {
     const std::vector<unsigned char> whole =
         Build({{"\\d", "first.txt", "123"}, {"\\d", "a.txt", "abcdef"}});
-    const std::size_t second = 4 + 3 + 10 + 4 + 3;       // where the second entry begins
-    const std::size_t secondData = second + 3 + 6 + 4;   // its data
+    const std::size_t second = 4 + 3 + 10 + 4 + 3;      // where the second entry begins
+    const std::size_t secondData = second + 3 + 6 + 4;  // its data
     struct Case {
         const char* what;
         std::vector<unsigned char> container;
@@ -326,8 +326,8 @@ TEST_F(UnpackTest, TemporariesLeftByAnAbruptEndAreCleared) {
     Unpacked unpacked =
         Unpack(scratch, target, Build({{"", "a.txt", "A"}, {"\\sub", "b.txt", "B"}}));
     EXPECT_TRUE(unpacked.outcome.ok());
-    EXPECT_EQ(tfs::List(target), (std::vector<std::string>{"a.txt", "notes.partial", "sub",
-                                                           "~setup-x.partial.txt"}));
+    EXPECT_EQ(tfs::List(target),
+              (std::vector<std::string>{"a.txt", "notes.partial", "sub", "~setup-x.partial.txt"}));
     EXPECT_EQ(tfs::List(target + "\\sub"), (std::vector<std::string>{"b.txt"}));
 }
 

@@ -60,6 +60,50 @@ TEST(PayloadFormat, ParentReferences) {
         EXPECT_EQ(HasParentReference(c.name), c.refused) << '"' << c.name << '"';
 }
 
+TEST(PayloadFormat, DeviceNames) {
+    struct Case {
+        const char* name;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"CON", true},
+        {"con", true},
+        {"Con.txt", true},
+        {"NUL.", true},
+        {"nul .tar.gz", true},
+        {"AUX ", true},
+        {"prn.log", true},
+        {"COM1", true},
+        {"com9.x", true},
+        {"LPT5..", true},
+        {"\\data\\con\\x", true},
+        {"a/CONOUT$", true},
+        {"conin$.txt", true},
+        {"\\ok\\Lpt1 .log", true},
+        {"console", false},
+        {"CON1", false},
+        {"COM0", false},
+        {"COM10", false},
+        {"LPT", false},
+        {"xcon", false},
+        {"my.con", false},
+        {"\\a\\b.txt", false},
+        {"", false},
+        {"\\", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(HasReservedDeviceName(c.name), c.refused) << '"' << c.name << '"';
+}
+
+TEST(PayloadFormat, TemporaryNames) {
+    EXPECT_EQ(TemporaryFileName(0), "~setup-0.partial");
+    EXPECT_EQ(TemporaryFileName(21474835), "~setup-21474835.partial");
+    for (const char* name : {"~setup-0.partial", "~SETUP-12.Partial", "~setup-.partial"})
+        EXPECT_TRUE(IsTemporaryFileName(name)) << name;
+    for (const char* name : {"setup-0.partial", "~setup-0.partial.txt", "~setup.partial", "x"})
+        EXPECT_FALSE(IsTemporaryFileName(name)) << name;
+}
+
 TEST(PayloadFormat, ProgressPositions) {
     EXPECT_EQ(ProgressPosition(0, 1), 100);
     std::vector<int> three;

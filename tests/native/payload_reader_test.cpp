@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <string>
@@ -131,6 +132,12 @@ TEST(PayloadReader, FirstFinding) {
          PayloadFinding{PayloadIssue::kEmptyFileName, PayloadField::kFileName, 0, 7}, 1},
         {"separator in the file name", Build({{"\\d", "x\\a.txt", ""}}),
          PayloadFinding{PayloadIssue::kSeparatorInFileName, PayloadField::kFileName, 0, 7}, 1},
+        {"device name in the directory", Build({{"\\Aux.dat\\x", "a", ""}}),
+         PayloadFinding{PayloadIssue::kReservedName, PayloadField::kDirectoryName, 0, 4}, 1},
+        {"device name as the file name", Build({{"\\d", "lpt1 .txt", ""}}),
+         PayloadFinding{PayloadIssue::kReservedName, PayloadField::kFileName, 0, 7}, 1},
+        {"a temporary's name", Build({{"\\d", "~setup-0.partial", ""}}),
+         PayloadFinding{PayloadIssue::kReservedName, PayloadField::kFileName, 0, 7}, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -230,4 +237,64 @@ TEST(PayloadReader, FieldsBeyondTwoGiB) {
     EXPECT_EQ(walk.problem->field, PayloadField::kFileName);
     EXPECT_EQ(walk.problem->entry, 1);
     EXPECT_EQ(walk.problem->offset, 0x80000000LL);
+}
+
+namespace {
+
+Bytes Header(const std::string& directory, const std::string& file, std::uint32_t size) {
+    Bytes bytes(directory.begin(), directory.end());
+    bytes.push_back(0);
+    bytes.insert(bytes.end(), file.begin(), file.end());
+    bytes.push_back(0);
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes.push_back(static_cast<unsigned char>(size >> shift));
+    return bytes;
+}
+
+PayloadSurvey SurveyBytes(const Bytes& bytes) {
+    MemoryPayloadSource source(bytes);
+    return SurveyPayload(source);
+}
+
+}  // namespace
+
+// The header pass before unpacking: whole or not, and the data it declares.
+TEST(PayloadSurvey, WholeContainersAndDamage) {
+    using tpayload::Build;
+    const Bytes two = Build({{"\\d", "a.txt", "abc"}, {"", "b.txt", "de"}});
+    EXPECT_TRUE(SurveyBytes(two).whole);
+    EXPECT_EQ(SurveyBytes(two).declaredBytes, 5u);
+    EXPECT_TRUE(SurveyBytes(Build({}, 0)).whole);
+    EXPECT_TRUE(SurveyBytes(Build({}, -5)).whole);
+    EXPECT_TRUE(SurveyBytes(Concat(two, "trailing")).whole);
+    EXPECT_TRUE(SurveyBytes(Build({{"", "b", "xy"}}, 0)).whole);
+    // Cut at every byte: never whole.
+    for (std::size_t drop = 1; drop <= two.size(); ++drop) {
+        EXPECT_FALSE(SurveyBytes(Cut(two, drop)).whole) << "cut " << drop << " bytes short";
+    }
+    // Damage behind a name finding still counts: the first finding is the parent reference.
+    Bytes hidden = Cut(Build({{"\\..", "x", ""}, {"", "b.txt", "abc"}}), 1);
+    EXPECT_EQ(WalkBytes(hidden).problem->issue, PayloadIssue::kParentReference);
+    EXPECT_FALSE(SurveyBytes(hidden).whole);
+}
+
+TEST(PayloadSurvey, DeclaredBytesAreSummedIn64Bits) {
+    // Two entries whose data together pass 4 GiB; every field still begins below 2 GiB.
+    const std::uint32_t first = 0x7FFFFF00u;
+    const std::uint32_t second = kMaxDataSize;
+    const Bytes firstHeader = Header("", "a", first);
+    const std::int64_t secondOffset = 4 + static_cast<std::int64_t>(firstHeader.size()) + first;
+    const Bytes secondHeader = Header("", "b", second);
+    const std::int64_t end = secondOffset + static_cast<std::int64_t>(secondHeader.size()) + second;
+    const std::map<std::int64_t, Bytes> headers = {
+        {0, {2, 0, 0, 0}}, {4, firstHeader}, {secondOffset, secondHeader}};
+    SparseSource source(end, headers);
+    PayloadSurvey survey = SurveyPayload(source);
+    EXPECT_TRUE(survey.whole);
+    EXPECT_EQ(survey.declaredBytes, std::uint64_t{first} + second);
+    EXPECT_GT(survey.declaredBytes, 0xFFFFFFFFu);
+
+    // One byte of data short: not whole.
+    SparseSource shorter(end - 1, headers);
+    EXPECT_FALSE(SurveyPayload(shorter).whole);
 }

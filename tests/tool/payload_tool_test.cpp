@@ -387,6 +387,9 @@ TEST_F(PayloadTool, PackRefusesAndLeavesNoContainer) {
         {"a backslash", [](const fs::path& root) { WriteBytes(root / "a\\b.txt", "x"); }, "'\\'"},
         {"a device name", [](const fs::path& root) { WriteBytes(root / "sub" / "Con.txt", "x"); },
          "device name"},
+        {"the name of a temporary",
+         [](const fs::path& root) { WriteBytes(root / "~setup-0.partial", "x"); },
+         "installer's temporary files"},
         {"a trailing dot", [](const fs::path& root) { WriteBytes(root / "notes." / "a.txt", "x"); },
          "ends in a dot"},
         {"a name that is not UTF-8",
@@ -641,11 +644,26 @@ TEST(PayloadToolNames, WindowsNameRules) {
         bool allowed;
     };
     const Case cases[] = {
-        {"readme.txt", true},  {U8(u8"数据"), true}, {".hidden", true}, {"a b", true},
-        {"console.txt", true}, {"COM10", true},      {"a:b", false},    {"a|b", false},
-        {"a?", false},         {"tab\there", false}, {"dot.", false},   {"blank ", false},
-        {"CON", false},        {"nul.txt", false},   {"Lpt1", false},   {"com9.log", false},
-        {"AUX .txt", false},   {"", false},
+        {"readme.txt", true},
+        {U8(u8"数据"), true},
+        {".hidden", true},
+        {"a b", true},
+        {"console.txt", true},
+        {"COM10", true},
+        {"a:b", false},
+        {"a|b", false},
+        {"a?", false},
+        {"tab\there", false},
+        {"dot.", false},
+        {"blank ", false},
+        {"CON", false},
+        {"nul.txt", false},
+        {"Lpt1", false},
+        {"com9.log", false},
+        {"AUX .txt", false},
+        {"", false},
+        {"~setup-3.partial", false},
+        {"~setup.txt", true},
     };
     for (const Case& c : cases) EXPECT_EQ(WindowsNameProblem(c.name).empty(), c.allowed) << c.name;
     EXPECT_EQ(FoldCase(U8(u8"Readme.TXT")), FoldCase(U8(u8"README.txt")));

@@ -1,5 +1,6 @@
 #include "payload/names.h"
 
+#include "install/payload_format.h"
 #include "payload/codepage.h"
 
 #include <array>
@@ -9,22 +10,6 @@
 namespace payload_tool {
 
 namespace {
-
-bool IsDeviceName(std::string_view name) {
-    // The part before the first dot decides, without regard to case or trailing blanks.
-    std::string_view stem = name.substr(0, name.find('.'));
-    while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
-    std::string upper;
-    for (char c : stem)
-        upper.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
-    static constexpr std::array<std::string_view, 6> kPlain = {"CON", "PRN",    "AUX",
-                                                               "NUL", "CONIN$", "CONOUT$"};
-    for (std::string_view device : kPlain) {
-        if (upper == device) return true;
-    }
-    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
-           upper[3] >= '1' && upper[3] <= '9';
-}
 
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -73,7 +58,10 @@ std::string WindowsNameProblem(std::string_view name) {
     if (name.back() == '.' || name.back() == ' ') {
         return "the name ends in a dot or a blank, which Windows drops";
     }
-    if (IsDeviceName(name)) return "the name is a Windows device name";
+    if (HasReservedDeviceName(name)) return "the name is a Windows device name";
+    if (IsTemporaryFileName(name)) {
+        return "the name has the form of the installer's temporary files (~setup-N.partial)";
+    }
     return {};
 }
 

@@ -10,7 +10,7 @@ namespace payload_tool {
 
 // Why Windows cannot create a file or folder of this name (one level, UTF-8), or empty when it
 // can: control characters, < > : " / \ | ? *, a trailing dot or blank, a device name such as CON
-// or LPT1 (with or without an extension).
+// or LPT1 (with or without an extension), the form of the installer's temporary files.
 std::string WindowsNameProblem(std::string_view name);
 
 // The name with letters folded the way Windows compares names (ASCII, and the full-width Latin,

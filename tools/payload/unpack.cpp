@@ -97,8 +97,7 @@ int UnpackContainer(const fs::path& container, const fs::path& target, const Cod
         for (const std::string* name : {&entry.directoryName, &entry.fileName}) {
             if (ConvertForFileSystem(*name, codePage).size() > kMaxNameLength) {
                 error = containerName + ": " + EntryLabel(entry, codePage) +
-                        ": a name is longer than the unpacker's " +
-                        std::to_string(kMaxNameLength) +
+                        ": a name is longer than the unpacker's " + std::to_string(kMaxNameLength) +
                         " bytes once converted to UTF-8; unpack it on Windows instead";
                 return 1;
             }
