@@ -122,6 +122,9 @@ class RecordingOwner : public InstallOwner {
     }
     void SetInstallButtonText(const char* text) override { Record("SetInstallButtonText", text); }
     void OnCancel() override { Record("OnCancel", {}); }
+    void ReportUnpackFailure(const UnpackOutcome& outcome) override {
+        Record("ReportUnpackFailure", UnpackOutcomeText(outcome));
+    }
 
     std::vector<OwnerCall> Calls() const {
         std::lock_guard lock(mutex_);
@@ -332,17 +335,65 @@ TEST_F(WorkerTest, WithoutPayloadItTellsTheUserRegistersNothingAndStillFinishes)
 
     std::vector<OwnerCall> calls = owner.Calls();
     ASSERT_EQ(Operations(calls),
-              (std::vector<std::string>{"SetInstallButtonText", "GetInstallPath", "OnCancel"}));
+              (std::vector<std::string>{"ReportUnpackFailure", "SetInstallButtonText",
+                                        "GetInstallPath", "OnCancel"}));
     ExpectTheRunsEnding(calls);
-    std::vector<wt::SeenMessageBox> boxes = answerer.Seen();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, kFailureMessage);
+    // The owner is asked to tell the user, before the run is marked finished.
+    EXPECT_EQ(calls[0].argument, kFailureMessage);
+    EXPECT_TRUE(answerer.Seen().empty());
     EXPECT_FALSE(wt::FileExistsAt(desktopShortcut));
     EXPECT_FALSE(wt::FileExistsAt(programsShortcut));
     EXPECT_FALSE(wt::DirectoryExists(programGroup));
     EXPECT_FALSE(wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     EXPECT_FALSE(RunValueWritten());
     EXPECT_EQ(calls.back().seen.productsFromInstallDir, 1);
+}
+
+TEST_F(WorkerTest, APayloadCutShortIsRefusedWholeAndNothingIsRegistered) {
+    std::vector<unsigned char> cut = ProductPayload();
+    cut.resize(cut.size() - 1);
+    ASSERT_TRUE(wt::WriteFileBytes(payloadPath, cut));
+    RecordingOwner owner(*this, installDir, 1);
+    wt::MessageBoxAnswerer answerer;
+
+    EXPECT_EQ(RunWorker(owner), 0u);
+
+    std::vector<OwnerCall> calls = owner.Calls();
+    ASSERT_EQ(Operations(calls),
+              (std::vector<std::string>{"GetInstallPath", "ReportUnpackFailure",
+                                        "SetInstallButtonText", "GetInstallPath", "OnCancel"}));
+    ExpectTheRunsEnding(calls);
+    EXPECT_EQ(calls[1].argument, kFailureMessage);
+    EXPECT_FALSE(wt::DirectoryExists(installDir));
+    EXPECT_FALSE(wt::FileExistsAt(desktopShortcut));
+    EXPECT_FALSE(wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(RunValueWritten());
+}
+
+TEST_F(WorkerTest, AFileThatCannotBeWrittenIsReportedWithItsPathAndNothingIsRegistered) {
+    // A folder stands where the last file must go.
+    ASSERT_TRUE(CreateDirectoryA(installDir.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((installDir + "\\data").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((installDir + "\\data\\readme.txt").c_str(), nullptr));
+    ASSERT_TRUE(wt::WriteFileBytes(payloadPath, ProductPayload()));
+    RecordingOwner owner(*this, installDir, 1);
+    wt::MessageBoxAnswerer answerer;
+
+    EXPECT_EQ(RunWorker(owner), 0u);
+
+    std::vector<OwnerCall> calls = owner.Calls();
+    ASSERT_EQ(Operations(calls),
+              (std::vector<std::string>{"GetInstallPath", "SetProgressPos", "SetProgressPos",
+                                        "ReportUnpackFailure", "SetInstallButtonText",
+                                        "GetInstallPath", "OnCancel"}));
+    ExpectTheRunsEnding(calls);
+    EXPECT_EQ(calls[3].argument, "无法写入文件:\n" + installDir +
+                                     "\\data\\readme.txt\n请关闭正在使用该文件的程序或检查磁盘后"
+                                     "重新安装!");
+    EXPECT_FALSE(wt::FileExistsAt(desktopShortcut));
+    EXPECT_FALSE(wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    // The entry before it is in place, and the product that came with it starts as usual.
+    EXPECT_EQ(wt::ReadFileBytes(installDir + kMainProgramTail), waiterBytes);
 }
 
 TEST_F(WorkerTest, AnEmptyPayloadIsStillRegistered) {
