@@ -46,7 +46,7 @@ class PendingFile {
     bool PlaceAt(const std::string& target) {
         bool flushed = fsapi::FlushToDisk(stream_);
         bool closed = std::fclose(std::exchange(stream_, nullptr)) == 0;
-        placed_ = flushed && closed && fsapi::ReplaceFile(path_.c_str(), target.c_str());
+        placed_ = flushed && closed && fsapi::MoveFileOver(path_.c_str(), target.c_str());
         return placed_;
     }
 

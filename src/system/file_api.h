@@ -29,7 +29,7 @@ bool FlushToDisk(std::FILE* file);
 // Moves the file `from` over `to` in one step (MoveFileExA with MOVEFILE_REPLACE_EXISTING and
 // MOVEFILE_WRITE_THROUGH): `to` is either left as it was or holds the whole new file. Fails when
 // `to` is a folder, is read-only or is held open without sharing.
-bool ReplaceFile(const char* from, const char* to);
+bool MoveFileOver(const char* from, const char* to);
 // Deletes one file; false when it cannot be deleted or does not exist.
 bool RemoveFile(const char* path);
 // Names of the files (not folders) directly inside `directory`; empty when it cannot be read.

@@ -7,6 +7,10 @@
 #   SETUP_WINE_VERSION  Windows version for winecfg /v (vista, winxp64, win7, ...), empty for Wine's default
 #   SETUP_WINE_KEEP     non-empty: leave the prefix's wineserver running and the prefix in place
 #   SETUP_WINE_REUSE    non-empty: run in the prefix left by an earlier call instead of a fresh one
+#   SETUP_WINE_SMALL_DRIVE  LETTER:SIZE (e.g. t:8m): a tmpfs of SIZE is mounted for this run (which
+#                       needs root) and mapped as drive LETTER; the program finds "T:" in
+#                       SETUP_SMALL_DRIVE or, when the mount is refused, the reason in
+#                       SETUP_SMALL_DRIVE_PROBLEM (also printed here)
 #
 # Nothing here touches the user's own ~/.wine or desktop: HOME is a folder below SETUP_WINE_ROOT.
 set -euo pipefail
@@ -41,9 +45,46 @@ template="$root/template"
     fi
 ) 9>"$root/.template.lock"
 
+# A small volume of its own for tests of a full disk. Wine reads its drive links when its services
+# start, so the link is made before the first Wine process of the prefix.
+small_mount=
+small_letter=
+release_small_drive() {
+    [ -n "$small_mount" ] || return 0
+    # The prefix's processes may still be closing files on it.
+    for _ in 1 2 3 4 5; do
+        umount "$small_mount" 2>/dev/null && return 0
+        sleep 1
+    done
+    umount -l "$small_mount" || true
+}
+map_small_drive() {
+    [ -n "$small_mount" ] || return 0
+    ln -sfn "$small_mount" "$WINEPREFIX/dosdevices/$small_letter:"
+}
+if [ -n "${SETUP_WINE_SMALL_DRIVE:-}" ]; then
+    small_letter=${SETUP_WINE_SMALL_DRIVE%%:*}
+    small_letter=${small_letter,,}
+    small_size=${SETUP_WINE_SMALL_DRIVE#*:}
+    mount_point="$root/mounts/$name"
+    mkdir -p "$mount_point"
+    # One left mounted by an interrupted run.
+    if mountpoint -q "$mount_point"; then umount -l "$mount_point" || true; fi
+    if problem=$(mount -t tmpfs -o "size=$small_size" tmpfs "$mount_point" 2>&1); then
+        small_mount=$mount_point
+        trap release_small_drive EXIT
+        export SETUP_SMALL_DRIVE="${small_letter^^}:"
+    else
+        problem="mount -t tmpfs -o size=$small_size was refused: ${problem:-no reason given}"
+        echo "run-in-wine: no small drive ${small_letter^^}: for $name ($problem)" >&2
+        export SETUP_SMALL_DRIVE_PROBLEM="$problem"
+    fi
+fi
+
 prefix="$root/prefixes/$name"
 if [ -n "${SETUP_WINE_REUSE:-}" ] && [ -f "$prefix/system.reg" ]; then
     export WINEPREFIX="$prefix"
+    map_small_drive
     status=0
     wine "$@" || status=$?
     [ -n "${SETUP_WINE_KEEP:-}" ] || wineserver -k >/dev/null 2>&1 || true
@@ -68,6 +109,7 @@ for link in "$prefix"/drive_c/users/*/*; do
     fi
 done
 export WINEPREFIX="$prefix"
+map_small_drive
 
 if [ -n "$version" ]; then
     wine winecfg /v "$version" >/dev/null 2>&1

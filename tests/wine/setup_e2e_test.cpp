@@ -3,6 +3,7 @@
 // as a user would drive them. The results are read back from the files, the shortcuts (through
 // the shell), the registry and the stub programs that stand in for the product and the browser.
 #include "dialog_driver.h"
+#include "installer_fixture.h"
 #include "payload_builder.h"
 #include "process_support.h"
 #include "registry_support.h"
@@ -20,119 +21,33 @@
 
 namespace {
 
-constexpr char kTitle[] = "澜舟雅韵全球网络收音机Ver:2011-II Build:12019";
+using wt::InstallerTest;
+
+constexpr auto& kTitle = wt::kSetupTitle;
 constexpr char kAlreadyRunning[] = "安装程序已经运行!";
 constexpr char kNoPath[] = "请选择安装路径!";
 constexpr char kNoPayload[] = "安装失败,请重新下载新的安装包!";
 constexpr char kPromptCaption[] = "提示";
 constexpr char kPrompt[] =
     "澜舟雅韵全球网络收音机正在运行,需要关闭才能继续安装,\n点击(是)立即关闭,点击(否)退出安装。";
-constexpr char kHomePage[] = "http://www.quenvox.com";
 constexpr char kMutexName[] = "_ASDPFJASDFASCSetupAppPDFXXX";
 
-constexpr char kUninstallKey[] = "software\\microsoft\\windows\\currentversion\\Uninstall\\Quenvox";
-constexpr char kRunKey[] = "software\\microsoft\\windows\\currentversion\\Run";
-constexpr char kHtmlCommandKey[] = "htmlfile\\shell\\open\\command";
+using wt::kHomePage;
+using wt::kRunKey;
+using wt::kUninstallKey;
 
-constexpr int kBrowse = 1002;
-constexpr int kPath = 1003;
-constexpr int kAutoRun = 1004;
-constexpr int kProgress = 1000;
-constexpr int kUnusedEdit = 1001;
-constexpr UINT kAboutCommand = 0x10;
+constexpr int kBrowse = wt::kBrowseButton;
+constexpr int kPath = wt::kPathControl;
+constexpr int kAutoRun = wt::kAutoRunCheck;
+constexpr int kProgress = wt::kProgressControl;
+constexpr int kUnusedEdit = wt::kUnusedEditControl;
+using wt::kAboutCommand;
 
-// Waits for an installer to end by itself; message boxes it shows on the way (the shell's own
-// word on a program it could not start, for one) are closed with OK.
-bool WaitForExitClosingBoxes(const wt::StartedProcess& process, DWORD milliseconds) {
-    return dd::WaitUntil(
-        [&] {
-            for (const dd::MessageBoxView& box : dd::MessageBoxes(process.id())) {
-                dd::Answer(box.window, IDOK);
-            }
-            return process.WaitForExit(0);
-        },
-        milliseconds);
-}
-
-DWORD ExitCode(const wt::StartedProcess& process) {
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process.handle(), &code);
-    return code;
-}
-
-std::string StoredString(HKEY root, const std::string& key, const std::string& name) {
-    std::optional<wt::RegistryValue> value = wt::ReadRegistryValue(root, key, name);
-    if (!value) return "<missing>";
-    std::string text(value->data.begin(), value->data.end());
-    return text.substr(0, text.find('\0'));
-}
-
-bool SamePath(const std::string& a, const std::string& b) {
-    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) ==
-           CSTR_EQUAL;
-}
-
-std::string StubBytes(const std::string& stub) {
-    std::vector<unsigned char> bytes = wt::ReadFileBytes(wt::StubDirectory() + stub + ".exe");
-    return std::string(bytes.begin(), bytes.end());
-}
-
-// Each test starts from a system without the product: no traces of an earlier installation, no
-// product or player running, and a browser that records how it was started.
-class InstallerTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(wt::DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey));
-        ASSERT_TRUE(wt::CreateRegistryKey(HKEY_LOCAL_MACHINE, kRunKey));
-        {
-            UniqueRegKey run;
-            ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, run.put()),
-                      ERROR_SUCCESS);
-            RegDeleteValueA(run.get(), "Quenvox");
-        }
-        for (const std::string& link : ShortcutPaths()) DeleteFileA(link.c_str());
-        ASSERT_TRUE(dd::WaitUntil(
-            [] {
-                return wt::ListedProcessIds("QuenVox.exe").empty() &&
-                       wt::ListedProcessIds("mplayer.exe").empty();
-            },
-            dd::kWindowWait));
-
-        scratch_ = wt::MakeScratchDirectory("setup");
-        ASSERT_FALSE(scratch_.empty());
-        browser_ = scratch_ + "\\browser.exe";
-        ASSERT_TRUE(wt::CopyStub("recorder_gui", browser_));
-        ASSERT_TRUE(wt::DeleteRegistryTree(HKEY_CLASSES_ROOT, kHtmlCommandKey));
-        ASSERT_TRUE(wt::WriteRegistryString(HKEY_CLASSES_ROOT, kHtmlCommandKey, "",
-                                            "\"" + browser_ + "\" -nohome"));
-    }
-
-    static std::vector<std::string> ShortcutPaths() {
-        std::string programs = wt::ProgramsFolder();
-        return {wt::DesktopFolder() + "\\澜舟雅韵.lnk",
-                programs + "\\澜舟雅韵\\澜舟雅韵.lnk",
-                programs + "\\澜舟雅韵.lnk",
-                programs + "\\澜舟雅韵\\卸载澜舟雅韵.lnk",
-                programs + "\\澜舟雅韵\\录音转MP3工具.lnk",
-                programs + "\\澜舟雅韵\\电台修复.lnk"};
-    }
-
-    // A copy of the built installer in a folder of its own (created when missing).
-    std::string PlaceInstaller(const std::string& folder, const std::string& name = "Setup.exe") {
-        std::string directory = scratch_ + "\\" + folder;
-        CreateDirectoryA(directory.c_str(), nullptr);
-        std::string path = directory + "\\" + name;
-        EXPECT_TRUE(CopyFileA((wt::ProgramDirectory() + "Setup.exe").c_str(), path.c_str(), FALSE));
-        return path;
-    }
-
-    static std::string FolderOf(const std::string& path) {
-        return path.substr(0, path.find_last_of('\\'));
-    }
-
-    std::string scratch_;
-    std::string browser_;
-};
+using wt::ExitCode;
+using wt::SamePath;
+using wt::StoredString;
+using wt::StubBytes;
+using wt::WaitForExitClosingBoxes;
 
 TEST_F(InstallerTest, OpensIdleShowsTheAboutBoxAndWantsAPathBeforeInstalling) {
     wt::StartedProcess installer = wt::StartProgram(PlaceInstaller("idle"));
