@@ -12,7 +12,8 @@ std::string UnpackOutcomeText(const UnpackOutcome& outcome) {
             return {};
         case UnpackStatus::kPayloadMissing:
         case UnpackStatus::kPayloadCutShort:
-            // A payload cut short is an interrupted download: the same remedy as a missing one.
+        case UnpackStatus::kPayloadDamaged:
+            // A payload cut short or damaged in transit has the same remedy as a missing one.
             return "安装失败,请重新下载新的安装包!";
         case UnpackStatus::kNoSpace: {
             std::uint64_t needed =
@@ -26,4 +27,20 @@ std::string UnpackOutcomeText(const UnpackOutcome& outcome) {
                    "\n请关闭正在使用该文件的程序或检查磁盘后重新安装!";
     }
     return {};
+}
+
+int UnpackOutcomeExitCode(const UnpackOutcome& outcome) {
+    switch (outcome.status) {
+        case UnpackStatus::kDone:
+            return 0;
+        case UnpackStatus::kPayloadMissing:
+        case UnpackStatus::kPayloadCutShort:
+        case UnpackStatus::kPayloadDamaged:
+            return 5;
+        case UnpackStatus::kNoSpace:
+            return 6;
+        case UnpackStatus::kWriteFailed:
+            return 7;
+    }
+    return 7;
 }

@@ -10,6 +10,7 @@ enum class UnpackStatus {
     kDone,             // every entry was written (or skipped by the name rules)
     kPayloadMissing,   // no container beside the installer, or it cannot be opened
     kPayloadCutShort,  // the container does not hold every entry it declares, whole
+    kPayloadDamaged,   // the container's checksums do not match what it holds
     kNoSpace,          // the declared data does not fit the target volume's free space
     kWriteFailed,      // a folder or file of the installation could not be written
 };
@@ -45,3 +46,7 @@ struct UnpackOutcome {
 // The message that tells the user what went wrong and what to do next, in code page 936; empty
 // for kDone. Sizes are given in MB: what is needed rounded up, what is free rounded down.
 std::string UnpackOutcomeText(const UnpackOutcome& outcome);
+
+// The installer's exit code for the outcome: 0 installed, 5 the payload is missing, cut short or
+// damaged, 6 not enough free space, 7 a file could not be written.
+int UnpackOutcomeExitCode(const UnpackOutcome& outcome);

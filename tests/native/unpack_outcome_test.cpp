@@ -14,6 +14,7 @@ TEST(UnpackOutcomeText, EachOutcome) {
     const std::string download = "安装失败,请重新下载新的安装包!";
     EXPECT_EQ(UnpackOutcomeText(UnpackOutcome::Of(UnpackStatus::kPayloadMissing)), download);
     EXPECT_EQ(UnpackOutcomeText(UnpackOutcome::Of(UnpackStatus::kPayloadCutShort)), download);
+    EXPECT_EQ(UnpackOutcomeText(UnpackOutcome::Of(UnpackStatus::kPayloadDamaged)), download);
     EXPECT_EQ(UnpackOutcomeText(UnpackOutcome::WriteFailed("D:\\QuenVox\\QuenVox.exe")),
               "无法写入文件:\nD:\\QuenVox\\QuenVox.exe\n"
               "请关闭正在使用该文件的程序或检查磁盘后重新安装!");
@@ -38,4 +39,14 @@ TEST(UnpackOutcomeText, SpaceInMegabytes) {
                   std::string("磁盘空间不足,安装需要 ") + c.neededText + " MB,目标磁盘只剩 " +
                       c.freeText + " MB 可用。\n请清理磁盘或选择其他目录后重新安装!");
     }
+}
+
+TEST(UnpackOutcomeExitCode, OnePerOutcome) {
+    EXPECT_EQ(UnpackOutcomeExitCode(UnpackOutcome{}), 0);
+    for (UnpackStatus payload : {UnpackStatus::kPayloadMissing, UnpackStatus::kPayloadCutShort,
+                                 UnpackStatus::kPayloadDamaged}) {
+        EXPECT_EQ(UnpackOutcomeExitCode(UnpackOutcome::Of(payload)), 5);
+    }
+    EXPECT_EQ(UnpackOutcomeExitCode(UnpackOutcome::NoSpace(2, 1)), 6);
+    EXPECT_EQ(UnpackOutcomeExitCode(UnpackOutcome::WriteFailed("x")), 7);
 }

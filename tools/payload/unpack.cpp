@@ -152,6 +152,7 @@ int UnpackContainer(const fs::path& container, const fs::path& target, const Cod
             break;
         case UnpackStatus::kPayloadMissing:
         case UnpackStatus::kPayloadCutShort:
+        case UnpackStatus::kPayloadDamaged:
             error = containerName + ": the container changed while it was unpacked";
             return 1;
         case UnpackStatus::kNoSpace:
