@@ -3,6 +3,26 @@
 //
 // Layout (little-endian): int32 entry count, then per entry: directory name, 0x00, file name,
 // 0x00, uint32 data size S, S data bytes. Names are 8-bit ANSI strings of at most 259 bytes.
+//
+// A container may carry a checksum trailer after its last entry. Installers that know no trailer
+// stop reading at the last counted entry, so they unpack such a container as before; a container
+// without one is unpacked unchecked. Each checksum is XXH3-64 (xxHash, seed 0), stored
+// little-endian. With N the entry count:
+//
+//   offset   size   field
+//   0        8      head magic "SUMSXXH3"
+//   8        4      uint32 length of the whole trailer: 40 + 8 x N
+//   12       4      int32 N, the container's entry count
+//   16       8      checksum of the headers: the count field, then every entry's directory name,
+//                   0x00, file name, 0x00 and size field, in container order
+//   24       8 x N  checksum of each entry's stored bytes (names, terminators, size field, data)
+//   24 + 8N  8      checksum of the trailer's bytes before this field
+//   32 + 8N  8      tail magic "XXH3SUMS"
+//
+// The bytes after the last entry are taken for a trailer when they begin as the head magic does
+// (also when fewer than 8 are left) or the container ends with the tail magic; a trailer must
+// then be whole: both magics, the length equal to the bytes after the last entry, the count equal
+// to the container's, its own checksum and the headers' checksum matching.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +38,21 @@ inline constexpr std::int64_t kMaxFieldOffset = 0x7FFFFFFF;
 inline constexpr std::int32_t kMaxEntryCount = 21474836;
 // The largest data size the format allows (0xFFFFFFFF is outside it).
 inline constexpr std::uint32_t kMaxDataSize = 0xFFFFFFFEu;
+
+// The checksum trailer (see above).
+inline constexpr std::string_view kTrailerHeadMagic = "SUMSXXH3";
+inline constexpr std::string_view kTrailerTailMagic = "XXH3SUMS";
+inline constexpr std::int64_t kChecksumSize = 8;
+inline constexpr std::int64_t kTrailerLengthOffset = 8;
+inline constexpr std::int64_t kTrailerCountOffset = 12;
+inline constexpr std::int64_t kTrailerHeadersOffset = 16;
+inline constexpr std::int64_t kTrailerEntriesOffset = 24;
+// Everything but the entries' checksums: magics, length, count and the two other checksums.
+inline constexpr std::int64_t kTrailerFixedSize = 40;
+// Length of the trailer of a container of `count` entries (at least 0).
+constexpr std::int64_t TrailerLength(std::int64_t count) {
+    return kTrailerFixedSize + kChecksumSize * count;
+}
 
 // Directory path of an entry: the install directory followed byte for byte by the directory
 // name, with one trailing backslash (only one) removed.

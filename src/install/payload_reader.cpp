@@ -43,19 +43,73 @@ bool IsDamage(PayloadIssue issue) {
            issue != PayloadIssue::kUncountedEntries;
 }
 
+bool IsChecksumIssue(PayloadIssue issue) {
+    switch (issue) {
+        case PayloadIssue::kTrailerCutShort:
+        case PayloadIssue::kTrailerMagic:
+        case PayloadIssue::kTrailerLength:
+        case PayloadIssue::kTrailerCount:
+        case PayloadIssue::kBytesAfterTrailer:
+        case PayloadIssue::kTrailerChecksum:
+        case PayloadIssue::kHeadersChecksum:
+            return true;
+        default:
+            return false;
+    }
+}
+
 namespace {
 
-std::uint32_t LittleEndian32(const std::array<unsigned char, 4>& bytes) {
+// The trailer is read in pieces no larger than a name window, so the reader's reads stay within
+// one small bound whatever the entry count.
+constexpr std::size_t kTrailerPiece = 256;
+
+std::uint32_t LittleEndian32(const unsigned char* bytes) {
     return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
            static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
+std::uint32_t LittleEndian32(const std::array<unsigned char, 4>& bytes) {
+    return LittleEndian32(bytes.data());
+}
+
+bool HoldsAt(PayloadSource& source, std::int64_t offset, std::string_view expected) {
+    std::array<unsigned char, 8> bytes{};
+    if (expected.size() > bytes.size()) return false;
+    return source.ReadAt(offset, bytes.data(), expected.size()) == expected.size() &&
+           std::memcmp(bytes.data(), expected.data(), expected.size()) == 0;
+}
+
+// The container's last bytes are a trailer's tail magic: it was not cut short.
+bool EndsWithTailMagic(PayloadSource& source) {
+    const std::int64_t size = source.Size();
+    const auto magic = static_cast<std::int64_t>(kTrailerTailMagic.size());
+    return size >= magic && HoldsAt(source, size - magic, kTrailerTailMagic);
+}
+
 }  // namespace
+
+std::optional<std::uint64_t> TrailerChecksums::ForEntry(std::int32_t index) {
+    if (index < 0 || index >= trailer_.count) return std::nullopt;
+    if (first_ < 0 || index < first_ || index >= first_ + static_cast<std::int64_t>(held_)) {
+        const std::int64_t wanted =
+            std::min<std::int64_t>(static_cast<std::int64_t>(kPerPiece), trailer_.count - index);
+        const std::size_t bytes = static_cast<std::size_t>(wanted * kChecksumSize);
+        const std::int64_t offset =
+            trailer_.offset + kTrailerEntriesOffset + kChecksumSize * std::int64_t{index};
+        if (source_.ReadAt(offset, piece_.data(), bytes) != bytes) return std::nullopt;
+        first_ = index;
+        held_ = static_cast<std::size_t>(wanted);
+    }
+    return ChecksumFromBytes(piece_.data() +
+                             static_cast<std::size_t>((index - first_) * kChecksumSize));
+}
 
 PayloadReader::PayloadReader(PayloadSource& source) : source_(source), size_(source.Size()) {
     std::array<unsigned char, 4> bytes{};
     std::size_t got = source_.ReadAt(0, bytes.data(), bytes.size());
     count_ = static_cast<std::int32_t>(LittleEndian32(bytes));
+    headers_.Add(bytes.data(), bytes.size());
     if (got < bytes.size()) {
         Note(PayloadIssue::kCountCutShort, PayloadField::kCount, -1, 0, 4,
              static_cast<std::int64_t>(got));
@@ -190,14 +244,24 @@ bool PayloadReader::Next(PayloadEntry& entry) {
 
     pos_ = current.dataOffset + current.size;
     ++index_;
+    AddEntryHeader(headers_, current.directoryName, current.fileName, current.size);
     entry = std::move(current);
     return true;
 }
 
+bool PayloadReader::CarriesTrailer() {
+    if (trailerSeen_) return true;
+    // The bytes after a whole walk's last entry were examined: none, or no trailer.
+    if (finished_ && !damage_) return false;
+    return EndsWithTailMagic(source_);
+}
+
 void PayloadReader::Finish() {
     done_ = true;
+    finished_ = true;
     const std::int64_t end = count_ > 0 ? pos_ : 4;
     if (end >= size_) return;
+    if (ExamineTrailer(end)) return;
     std::int64_t extra = CountWholeEntries(end);
     if (extra > 0) {
         Note(PayloadIssue::kUncountedEntries, PayloadField::kEnd, -1, end, count_,
@@ -205,6 +269,66 @@ void PayloadReader::Finish() {
     } else {
         Note(PayloadIssue::kTrailingBytes, PayloadField::kEnd, -1, end, 0, size_ - end);
     }
+}
+
+bool PayloadReader::ExamineTrailer(std::int64_t end) {
+    const std::int64_t after = size_ - end;
+    const std::size_t headBytes = static_cast<std::size_t>(
+        std::min<std::int64_t>(after, static_cast<std::int64_t>(kTrailerHeadMagic.size())));
+    // A trailer cut inside its head magic still begins as one.
+    if (!HoldsAt(source_, end, kTrailerHeadMagic.substr(0, headBytes)) &&
+        !EndsWithTailMagic(source_)) {
+        return false;
+    }
+    trailerSeen_ = true;
+    // The length a trailer for the container's count takes.
+    const std::int64_t expected = TrailerLength(std::max<std::int32_t>(count_, 0));
+    auto damaged = [&](PayloadIssue issue, std::int64_t offset, std::int64_t declared,
+                       std::int64_t actual) {
+        Note(issue, PayloadField::kTrailer, -1, offset, declared, actual);
+        return true;
+    };
+    std::array<unsigned char, kTrailerEntriesOffset> fixed{};
+    if (after < static_cast<std::int64_t>(fixed.size()) ||
+        source_.ReadAt(end, fixed.data(), fixed.size()) != fixed.size()) {
+        return damaged(PayloadIssue::kTrailerCutShort, end, expected, after);
+    }
+    if (std::memcmp(fixed.data(), kTrailerHeadMagic.data(), kTrailerHeadMagic.size()) != 0)
+        return damaged(PayloadIssue::kTrailerMagic, end, 0, 0);
+    const auto count =
+        static_cast<std::int32_t>(LittleEndian32(fixed.data() + kTrailerCountOffset));
+    if (count != count_ || count < 0)
+        return damaged(PayloadIssue::kTrailerCount, end + kTrailerCountOffset, count, count_);
+    const std::int64_t length = LittleEndian32(fixed.data() + kTrailerLengthOffset);
+    if (length != expected)
+        return damaged(PayloadIssue::kTrailerLength, end + kTrailerLengthOffset, length, expected);
+    if (after < length) return damaged(PayloadIssue::kTrailerCutShort, end, length, after);
+    if (after > length)
+        return damaged(PayloadIssue::kBytesAfterTrailer, end + length, length, after);
+    const std::int64_t tail = end + length - static_cast<std::int64_t>(kTrailerTailMagic.size());
+    if (!HoldsAt(source_, tail, kTrailerTailMagic))
+        return damaged(PayloadIssue::kTrailerMagic, tail, 0, 0);
+
+    // Its own checksum covers everything before it, the other checksums included.
+    const std::int64_t sumOffset = tail - kChecksumSize;
+    Checksum own;
+    std::array<unsigned char, kTrailerPiece> piece{};
+    for (std::int64_t at = end; at < sumOffset;) {
+        std::size_t step =
+            static_cast<std::size_t>(std::min<std::int64_t>(sumOffset - at, piece.size()));
+        if (source_.ReadAt(at, piece.data(), step) != step)
+            return damaged(PayloadIssue::kTrailerCutShort, at, expected, after);
+        own.Add(piece.data(), step);
+        at += static_cast<std::int64_t>(step);
+    }
+    if (source_.ReadAt(sumOffset, piece.data(), kChecksumSize) != kChecksumSize ||
+        ChecksumFromBytes(piece.data()) != own.Value()) {
+        return damaged(PayloadIssue::kTrailerChecksum, sumOffset, 0, 0);
+    }
+    if (ChecksumFromBytes(fixed.data() + kTrailerHeadersOffset) != headers_.Value())
+        return damaged(PayloadIssue::kHeadersChecksum, end + kTrailerHeadersOffset, 0, 0);
+    trailer_ = PayloadTrailer{end, count};
+    return true;
 }
 
 std::int64_t PayloadReader::CountWholeEntries(std::int64_t offset) {
@@ -234,5 +358,8 @@ PayloadSurvey SurveyPayload(PayloadSource& source) {
     PayloadEntry entry;
     while (!reader.damage() && reader.Next(entry)) survey.declaredBytes += entry.size;
     survey.whole = !reader.damage();
+    survey.cutShort =
+        !survey.whole && !IsChecksumIssue(reader.damage()->issue) && !reader.CarriesTrailer();
+    survey.trailer = reader.trailer();
     return survey;
 }

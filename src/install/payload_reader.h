@@ -1,8 +1,12 @@
-// Reading the payload container the way UnpackPayload walks it, and noting where a container
-// departs from the format or would not unpack as written. Portable and read-only: used by the
-// payload tool, the fuzz target and any check made before unpacking.
+// Reading the payload container the way UnpackPayload walks it, its checksum trailer included,
+// and noting where a container departs from the format or would not unpack as written. Portable
+// and read-only: used by the payload tool, the fuzz target and any check made before unpacking.
 #pragma once
 
+#include "install/payload_checksum.h"
+#include "install/payload_format.h"
+
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -78,9 +82,17 @@ enum class PayloadIssue {
     kEmptyFileName,            // nothing can be written under an empty name
     kSeparatorInFileName,      // written only where that sub-folder happens to exist
     kReservedName,  // a device name (CON, NUL, ...) or a temporary's name; the unpacker skips it
+    // Checksums: the container carries a trailer (payload_format.h) that does not hold.
+    kTrailerCutShort,    // fewer bytes after the last entry than the trailer takes
+    kTrailerMagic,       // the head or tail magic is wrong
+    kTrailerCount,       // the trailer is for another number of entries than the container counts
+    kTrailerLength,      // the length field is not the length a trailer of that count takes
+    kBytesAfterTrailer,  // more bytes after the last entry than the trailer takes
+    kTrailerChecksum,    // the trailer's own checksum does not match its bytes
+    kHeadersChecksum,    // the entries' names and size fields do not match their checksum
 };
 
-enum class PayloadField { kCount, kDirectoryName, kFileName, kDataSize, kData, kEnd };
+enum class PayloadField { kCount, kDirectoryName, kFileName, kDataSize, kData, kEnd, kTrailer };
 
 struct PayloadFinding {
     PayloadIssue issue = PayloadIssue::kTrailingBytes;
@@ -94,22 +106,58 @@ struct PayloadFinding {
 // True for departures from the layout, after which entries cannot be listed as stored.
 bool IsStructuralIssue(PayloadIssue issue);
 
-// True when the container does not hold every entry it declares, whole and inside the format: the
-// structural issues but the bytes that may follow the last entry. Such a container is never
-// unpacked.
+// True when the container does not hold every entry it declares, whole and inside the format, or
+// carries a checksum trailer that does not hold: the structural issues but the bytes that may
+// follow the last entry. Such a container is never unpacked.
 bool IsDamage(PayloadIssue issue);
 
-// The header pass made before anything is unpacked: every entry's names and size, no data.
+// True for the findings about a checksum trailer.
+bool IsChecksumIssue(PayloadIssue issue);
+
+// A checksum trailer found whole: every check the header pass can make holds.
+struct PayloadTrailer {
+    std::int64_t offset = 0;  // its first byte, right after the last entry
+    std::int32_t count = 0;
+};
+
+// The header pass made before anything is unpacked: every entry's names and size and the checksum
+// trailer, no data.
 struct PayloadSurvey {
-    bool whole = false;               // no damage (IsDamage) anywhere
-    std::uint64_t declaredBytes = 0;  // the data sizes, summed in 64 bits
+    bool whole = false;  // no damage (IsDamage) anywhere
+    // When not whole: the container ends short of what it declares (an interrupted download), as
+    // opposed to holding wrong bytes: a checksum that does not hold, or a container that still ends
+    // with a trailer's tail magic but whose entries do not add up.
+    bool cutShort = false;
+    std::optional<PayloadTrailer> trailer;  // whole and carrying checksums: each entry is verified
+    std::uint64_t declaredBytes = 0;        // the data sizes, summed in 64 bits
 };
 PayloadSurvey SurveyPayload(PayloadSource& source);
+
+// The entries' checksums of a trailer found whole, read a small piece at a time as the entries
+// come, so that memory stays bounded whatever the count.
+class TrailerChecksums {
+  public:
+    TrailerChecksums(PayloadSource& source, const PayloadTrailer& trailer)
+        : source_(source), trailer_(trailer) {}
+    // The checksum the trailer holds for entry `index`; nothing when it cannot be read.
+    std::optional<std::uint64_t> ForEntry(std::int32_t index);
+
+  private:
+    static constexpr std::size_t kPerPiece = 32;
+    PayloadSource& source_;
+    PayloadTrailer trailer_;
+    std::array<unsigned char, kPerPiece * kChecksumSize> piece_{};
+    std::int64_t first_ = -1;  // the entry whose checksum begins the piece
+    std::size_t held_ = 0;     // checksums in the piece
+};
 
 // Walks the entries in the order and with the reads of UnpackPayload: 260-byte name windows, size
 // fields with missing bytes as zero, the same stops (a name without terminator in its window, a
 // data size of 0xFFFFFFFF) and the same end (the count reached, or the next entry past the end of
-// the container). Nothing but names and size fields is read; reads never exceed 260 bytes.
+// the container). Nothing but names, size fields and the checksum trailer is read; reads never
+// exceed 260 bytes. Once the count is reached, the bytes after the last entry are examined: a
+// checksum trailer there must hold (see payload_format.h), with the names and size fields just
+// read.
 class PayloadReader {
   public:
     explicit PayloadReader(PayloadSource& source);
@@ -130,6 +178,13 @@ class PayloadReader {
     const std::optional<PayloadEntry>& stoppedAt() const { return stoppedAt_; }
     PayloadField stoppedField() const { return stoppedField_; }
 
+    // Whether the container carries a checksum trailer, whole or not: the bytes after the last
+    // entry were taken for one, or, when the entries themselves are damaged, the container ends
+    // with the trailer's tail magic.
+    bool CarriesTrailer();
+    // The trailer, once Next has returned false, when every check of it holds.
+    const std::optional<PayloadTrailer>& trailer() const { return trailer_; }
+
   private:
     // Reads the name at `offset` through its window; false when the window holds no terminator.
     bool ReadName(std::int64_t offset, std::string& name, bool& cutShort);
@@ -138,6 +193,8 @@ class PayloadReader {
     void CheckOffset(PayloadField field, std::int64_t entry, std::int64_t offset);
     void CheckNames(const PayloadEntry& entry);
     void Finish();
+    // Examines the bytes from `end` to the end of the container; false when they are no trailer.
+    bool ExamineTrailer(std::int64_t end);
     // Number of whole, well-formed entries from `offset` to exactly the end, or -1.
     std::int64_t CountWholeEntries(std::int64_t offset);
 
@@ -151,4 +208,8 @@ class PayloadReader {
     std::optional<PayloadFinding> damage_;
     std::optional<PayloadEntry> stoppedAt_;
     PayloadField stoppedField_ = PayloadField::kEnd;
+    Checksum headers_;       // of the count field and every header walked
+    bool finished_ = false;  // the count was reached and the bytes after examined
+    bool trailerSeen_ = false;
+    std::optional<PayloadTrailer> trailer_;
 };

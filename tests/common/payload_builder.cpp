@@ -1,5 +1,6 @@
 #include "payload_builder.h"
 
+#include "install/payload_checksum.h"
 #include "install/payload_unpack.h"
 #include "test_fs.h"
 
@@ -28,6 +29,25 @@ std::vector<unsigned char> Build(const std::vector<Entry>& entries,
         PutU32(bytes, entry.declaredSize.value_or(static_cast<std::uint32_t>(entry.data.size())));
         bytes.insert(bytes.end(), entry.data.begin(), entry.data.end());
     }
+    return bytes;
+}
+
+std::vector<unsigned char> Trailer(const std::vector<Entry>& entries) {
+    TrailerBuilder builder(static_cast<std::int32_t>(entries.size()));
+    for (const Entry& entry : entries) {
+        builder.BeginEntry(
+            entry.directory, entry.file,
+            entry.declaredSize.value_or(static_cast<std::uint32_t>(entry.data.size())));
+        builder.AddData(entry.data.data(), entry.data.size());
+    }
+    std::string trailer = builder.Finish();
+    return {trailer.begin(), trailer.end()};
+}
+
+std::vector<unsigned char> BuildWithChecksums(const std::vector<Entry>& entries) {
+    std::vector<unsigned char> bytes = Build(entries);
+    std::vector<unsigned char> trailer = Trailer(entries);
+    bytes.insert(bytes.end(), trailer.begin(), trailer.end());
     return bytes;
 }
 

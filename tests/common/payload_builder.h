@@ -24,6 +24,12 @@ struct Entry {
 std::vector<unsigned char> Build(const std::vector<Entry>& entries,
                                  std::optional<std::int32_t> count = std::nullopt);
 
+// The checksum trailer of these entries, as the payload tool writes it after the last one.
+std::vector<unsigned char> Trailer(const std::vector<Entry>& entries);
+
+// Build(entries) followed by their trailer: a container that carries its checksums.
+std::vector<unsigned char> BuildWithChecksums(const std::vector<Entry>& entries);
+
 class RecordingSink final : public ProgressSink {
   public:
     void SetProgressPos(int position) override { positions.push_back(position); }
