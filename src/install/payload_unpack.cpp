@@ -1,11 +1,13 @@
 #include "install/payload_unpack.h"
 
+#include "install/payload_checksum.h"
 #include "install/payload_format.h"
 #include "system/file_api.h"
 #include "system/path_helpers.h"
 #include "system/path_text.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -62,13 +64,17 @@ class Unpacker {
     Unpacker(PayloadSource& payload, const UnpackHooks& hooks) : payload_(payload), hooks_(hooks) {}
 
     // Writes one entry to `output`; kDone, kWriteFailed or, when the container cannot be read
-    // where the first pass found the data, kPayloadCutShort.
-    UnpackStatus Write(const PayloadEntry& entry, const std::string& output) {
+    // where the first pass found the data, kPayloadCutShort. With `expected`, the entry's bytes
+    // are checked against it as they are copied: kPayloadDamaged when they differ, and the file
+    // is not put in place.
+    UnpackStatus Write(const PayloadEntry& entry, const std::string& output,
+                       std::optional<std::uint64_t> expected) {
         std::string folder(DirectoryOf(output));
         if (swept_.insert(folder).second) ClearStaleTemporaries(folder);
         PendingFile pending(FormOutputPath(folder, TemporaryFileName(entry.index)));
         if (pending.stream() == nullptr) return UnpackStatus::kWriteFailed;
         if (entry.size > 0 && chunk_.empty()) chunk_.resize(kCopyChunk);
+        if (expected) sum_.Begin(entry.directoryName, entry.fileName, entry.size);
         std::uint64_t remaining = entry.size;
         std::int64_t offset = entry.dataOffset;
         while (remaining > 0) {
@@ -76,6 +82,8 @@ class Unpacker {
                 static_cast<std::size_t>(std::min<std::uint64_t>(remaining, chunk_.size()));
             if (payload_.ReadAt(offset, chunk_.data(), step) != step)
                 return UnpackStatus::kPayloadCutShort;
+            // While the piece is still in the cache.
+            if (expected) sum_.Add(chunk_.data(), step);
             if (std::fwrite(chunk_.data(), 1, step, pending.stream()) != step)
                 return UnpackStatus::kWriteFailed;
             remaining -= step;
@@ -83,6 +91,7 @@ class Unpacker {
             written_ += step;
             if (hooks_.onData) hooks_.onData(written_);
         }
+        if (expected && sum_.Value() != *expected) return UnpackStatus::kPayloadDamaged;
         return pending.PlaceAt(output) ? UnpackStatus::kDone : UnpackStatus::kWriteFailed;
     }
 
@@ -94,6 +103,7 @@ class Unpacker {
     PayloadSource& payload_;
     const UnpackHooks& hooks_;
     std::vector<char> chunk_;
+    EntryChecksum sum_;
     std::set<std::string> swept_;
     std::uint64_t written_ = 0;
 };
@@ -106,7 +116,10 @@ UnpackOutcome UnpackPayload(ProgressSink& progress, const std::string& targetDir
     std::string current = targetDir;
     try {
         PayloadSurvey survey = SurveyPayload(payload);
-        if (!survey.whole) return UnpackOutcome::Of(UnpackStatus::kPayloadCutShort);
+        if (!survey.whole) {
+            return UnpackOutcome::Of(survey.cutShort ? UnpackStatus::kPayloadCutShort
+                                                     : UnpackStatus::kPayloadDamaged);
+        }
         if (survey.declaredBytes > 0) {
             std::optional<std::uint64_t> free = fsapi::FreeBytesAvailable(targetDir.c_str());
             if (free && *free < survey.declaredBytes) {
@@ -118,21 +131,36 @@ UnpackOutcome UnpackPayload(ProgressSink& progress, const std::string& targetDir
         if (!FileExists(targetDir.c_str())) fsapi::CreateOneDirectory(targetDir.c_str());
 
         Unpacker unpacker(payload, hooks);
+        std::optional<TrailerChecksums> checksums;
+        if (survey.trailer) checksums.emplace(payload, *survey.trailer);
         PayloadReader reader(payload);
         PayloadEntry entry;
         while (reader.Next(entry)) {
             progress.SetProgressPos(ProgressPosition(entry.index, reader.count()));
+            // Skipped entries are not read, so not verified either; their names and sizes were,
+            // in the first pass.
             if (IsSkipped(entry)) continue;
+            std::optional<std::uint64_t> expected;
+            if (checksums) {
+                expected = checksums->ForEntry(entry.index);
+                // The container changed since the first pass.
+                if (!expected) return UnpackOutcome::Of(UnpackStatus::kPayloadDamaged);
+            }
             std::string directory = FormDirectoryPath(targetDir, unpacker.Map(entry.directoryName));
             // A folder that cannot be made shows as a file that cannot be written.
             if (!FileExists(directory.c_str())) CreateDirectoryChain(directory);
             current = FormOutputPath(directory, unpacker.Map(entry.fileName));
-            UnpackStatus status = unpacker.Write(entry, current);
+            UnpackStatus status = unpacker.Write(entry, current, expected);
             if (status == UnpackStatus::kWriteFailed) return UnpackOutcome::WriteFailed(current);
+            if (status == UnpackStatus::kPayloadDamaged) return UnpackOutcome::Damaged(current);
             if (status != UnpackStatus::kDone) return UnpackOutcome::Of(status);
         }
         // The container changed since the first pass.
-        if (reader.damage()) return UnpackOutcome::Of(UnpackStatus::kPayloadCutShort);
+        if (reader.damage()) {
+            return UnpackOutcome::Of(IsChecksumIssue(reader.damage()->issue)
+                                         ? UnpackStatus::kPayloadDamaged
+                                         : UnpackStatus::kPayloadCutShort);
+        }
         return {};
     } catch (...) {
         // Out of memory, above all: the entry at hand was not written.

@@ -22,12 +22,15 @@ struct UnpackHooks {
 // entry.
 //
 // Nothing is written unless the container holds every entry it declares, whole (kPayloadCutShort
-// otherwise), and the data it declares fits the space free on the target's volume (kNoSpace).
-// Bytes after the last entry are ignored. Entries whose names hold a parent reference (".."), a
-// device name, an empty file name or the form of a temporary are skipped with their progress step.
-// Every other entry is written to a temporary beside its final name and moved over it only when
-// complete, so each file holds either its earlier content or the entry's whole data; the first
-// entry that cannot be written stops the run (kWriteFailed, with the file's path), its temporary
-// removed and the entries before it in place. No exception leaves this function.
+// otherwise), a checksum trailer it carries holds with the entries' names and sizes
+// (kPayloadDamaged otherwise), and the data it declares fits the space free on the target's volume
+// (kNoSpace). Other bytes after the last entry are ignored. Entries whose names hold a parent
+// reference (".."), a device name, an empty file name or the form of a temporary are skipped with
+// their progress step. Every other entry is written to a temporary beside its final name and moved
+// over it only when complete, so each file holds either its earlier content or the entry's whole
+// data; with a trailer, the entry's bytes are checked against its checksum as they are copied. The
+// first entry that cannot be written (kWriteFailed) or does not match its checksum
+// (kPayloadDamaged) stops the run, with the file's path: its temporary is removed, the entries
+// before it are in place. No exception leaves this function.
 UnpackOutcome UnpackPayload(ProgressSink& progress, const std::string& targetDir,
                             PayloadSource& payload, const UnpackHooks& hooks = {});

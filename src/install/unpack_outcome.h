@@ -20,7 +20,9 @@ struct UnpackOutcome {
     // kNoSpace: the data the payload declares, and what the volume has free for the caller.
     std::uint64_t bytesNeeded = 0;
     std::uint64_t bytesFree = 0;
-    // kWriteFailed: the full path of the file that could not be written.
+    // kWriteFailed: the full path of the file that could not be written. kPayloadDamaged found
+    // while unpacking: the full path of the file whose entry does not match its checksum (empty
+    // when the damage was found before anything was written).
     std::string path;
 
     bool ok() const { return status == UnpackStatus::kDone; }
@@ -38,6 +40,11 @@ struct UnpackOutcome {
     }
     static UnpackOutcome WriteFailed(std::string path) {
         UnpackOutcome outcome = Of(UnpackStatus::kWriteFailed);
+        outcome.path = std::move(path);
+        return outcome;
+    }
+    static UnpackOutcome Damaged(std::string path) {
+        UnpackOutcome outcome = Of(UnpackStatus::kPayloadDamaged);
         outcome.path = std::move(path);
         return outcome;
     }

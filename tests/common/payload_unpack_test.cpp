@@ -8,7 +8,9 @@
 #include <windows.h>
 #endif
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 using tpayload::Build;
@@ -336,4 +338,176 @@ TEST_F(UnpackTest, ALongNameInsideTheWindowIsWritten) {
     Unpacked unpacked = Unpack(scratch, target, Build({{"", name, "ok"}}));
     EXPECT_TRUE(unpacked.outcome.ok());
     EXPECT_EQ(tfs::ReadBytes(target + "\\" + name), Bytes("ok"));
+}
+
+namespace {
+
+// Every file below `folder`, by its path relative to it, with its contents.
+void CollectTree(const std::string& folder, const std::string& prefix,
+                 std::map<std::string, std::string>& files) {
+    for (const std::string& name : tfs::List(folder)) {
+        std::string path = tfs::Join(folder, name);
+        if (tfs::IsDirectory(path)) {
+            CollectTree(path, prefix + name + "\\", files);
+        } else {
+            std::vector<unsigned char> bytes = tfs::ReadBytes(path);
+            files[prefix + name] = std::string(bytes.begin(), bytes.end());
+        }
+    }
+}
+
+std::map<std::string, std::string> Tree(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    CollectTree(folder, "", files);
+    return files;
+}
+
+std::vector<unsigned char> Flip(std::vector<unsigned char> bytes, std::size_t at) {
+    bytes[at] = static_cast<unsigned char>(bytes[at] ^ 0x20);
+    return bytes;
+}
+
+std::vector<unsigned char> Cat(std::vector<unsigned char> bytes,
+                               const std::vector<unsigned char>& tail) {
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+    return bytes;
+}
+
+}  // namespace
+
+// A container that carries its checksums, damaged in each of the ways a download or a disk can
+// damage it, over an earlier installation. Damage to names, sizes or the trailer is refused
+// before anything is written; damage to an entry's data is found while that entry is copied: the
+// entries before it are in place, whole; it never appears under its name (its earlier file stays),
+// no temporary is left, and the run stops there.
+TEST_F(UnpackTest, ADamagedContainerIsRefused) {
+    const std::vector<Entry> entries = {
+        {"", "first.txt", "1111"},
+        {"\\sub", "second.txt", "22222"},
+        {"\\sub", "third.txt", std::string(3 * 1024 * 1024 + 5, 't')},
+        {"", "fourth.txt", "4444"},
+    };
+    const std::vector<unsigned char> plain = Build(entries);
+    const std::vector<unsigned char> sealed = tpayload::BuildWithChecksums(entries);
+    const std::size_t trailer = plain.size();
+    const std::size_t second = 4 + 1 + 10 + 4 + 4;                          // where entry 1 begins
+    const std::size_t third = second + 5 + 11 + 4 + 5;                      // entry 2
+    const std::size_t fourth = third + 5 + 10 + 4 + (3 * 1024 * 1024 + 5);  // entry 3
+    std::vector<Entry> otherNames = entries;
+    otherNames[3].file = "Fourth.txt";
+    std::vector<Entry> otherData = entries;
+    otherData[2].data.back() = 'u';
+    const std::map<std::string, std::string> earlier = {{"sub\\third.txt", "earlier third"},
+                                                        {"keep.txt", "kept"}};
+    auto with = [&](std::map<std::string, std::string> files) {
+        files.insert(earlier.begin(), earlier.end());
+        return files;
+    };
+    const std::map<std::string, std::string> firstTwo =
+        with({{"first.txt", "1111"}, {"sub\\second.txt", "22222"}});
+    struct Case {
+        const char* what;
+        std::vector<unsigned char> container;
+        std::vector<int> positions;                // empty: refused before anything is written
+        std::map<std::string, std::string> after;  // the whole tree after the run
+        std::string damagedFile;                   // the file whose entry did not match
+    };
+    const std::vector<Case> cases = {
+        {"a byte of the first entry's data",
+         Flip(sealed, second - 2),
+         {25},
+         earlier,
+         "\\first.txt"},
+        {"a byte of the third entry's data, in its last piece",
+         Flip(sealed, fourth - 1),
+         {25, 50, 75},
+         firstTwo,
+         "\\sub\\third.txt"},
+        {"a trailer from a container with other data in the third entry",
+         Cat(plain, tpayload::Trailer(otherData)),
+         {25, 50, 75},
+         firstTwo,
+         "\\sub\\third.txt"},
+        {"a byte of the last entry's data",
+         Flip(sealed, trailer - 1),
+         {25, 50, 75, 100},
+         with({{"first.txt", "1111"},
+               {"sub\\second.txt", "22222"},
+               {"sub\\third.txt", entries[2].data}}),
+         "\\fourth.txt"},
+        {"a byte of a file name", Flip(sealed, second + 7), {}, earlier, ""},
+        {"a byte of a directory name", Flip(sealed, third + 2), {}, earlier, ""},
+        {"a byte of a size field", Flip(sealed, third + 15), {}, earlier, ""},
+        {"a byte of the count", Flip(sealed, 0), {}, earlier, ""},
+        {"the head magic", Flip(sealed, trailer), {}, earlier, ""},
+        {"the length", Flip(sealed, trailer + 8), {}, earlier, ""},
+        {"the trailer's count", Flip(sealed, trailer + 12), {}, earlier, ""},
+        {"the headers' checksum", Flip(sealed, trailer + 20), {}, earlier, ""},
+        {"an entry's checksum", Flip(sealed, trailer + 24 + 8 * 2), {}, earlier, ""},
+        {"the trailer's own checksum", Flip(sealed, sealed.size() - 9), {}, earlier, ""},
+        {"the tail magic", Flip(sealed, sealed.size() - 1), {}, earlier, ""},
+        {"the trailer cut short",
+         std::vector<unsigned char>(sealed.begin(), sealed.end() - 9),
+         {},
+         earlier,
+         ""},
+        {"the trailer cut inside its head magic",
+         std::vector<unsigned char>(sealed.begin(), sealed.begin() + trailer + 2),
+         {},
+         earlier,
+         ""},
+        {"a trailer from a container of one entry",
+         Cat(plain, tpayload::Trailer({entries[0]})),
+         {},
+         earlier,
+         ""},
+        {"a trailer from a container with other names",
+         Cat(plain, tpayload::Trailer(otherNames)),
+         {},
+         earlier,
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string into = tfs::Join(scratch, "damage" + std::to_string(&c - cases.data()));
+        ASSERT_TRUE(tfs::MakeDirectory(into));
+        ASSERT_TRUE(tfs::MakeDirectory(into + "\\sub"));
+        for (const auto& [name, data] : earlier)
+            ASSERT_TRUE(tfs::WriteText(into + "\\" + name, data));
+        Unpacked unpacked = Unpack(scratch, into, c.container);
+        EXPECT_EQ(unpacked.outcome.status, UnpackStatus::kPayloadDamaged);
+        EXPECT_EQ(unpacked.outcome.path, c.damagedFile.empty() ? "" : into + c.damagedFile);
+        EXPECT_EQ(unpacked.positions, c.positions);
+        EXPECT_EQ(Tree(into), c.after);
+        EXPECT_TRUE(Temporaries(into).empty());
+    }
+}
+
+// The same entries without a trailer unpack unchecked, as every container did before checksums;
+// with an intact trailer they unpack in full.
+TEST_F(UnpackTest, ContainersWithAndWithoutChecksumsUnpack) {
+    const std::vector<Entry> entries = {{"", "a.txt", "A"},
+                                        {"\\d", "b.txt", std::string(2 * 1024 * 1024 + 3, 'b')},
+                                        {"\\d", "empty.txt", ""},
+                                        {"\\..", "skipped.txt", "x"}};
+    std::vector<unsigned char> damagedWithoutTrailer = Build(entries);
+    damagedWithoutTrailer[4 + 1 + 6 + 4] ^= 0x20;  // a.txt's data: nothing can tell
+    const std::vector<std::pair<const char*, std::vector<unsigned char>>> containers = {
+        {"with checksums", tpayload::BuildWithChecksums(entries)},
+        {"without", Build(entries)},
+        {"without, a byte of data changed", damagedWithoutTrailer},
+    };
+    for (std::size_t i = 0; i < containers.size(); ++i) {
+        const auto& [what, container] = containers[i];
+        SCOPED_TRACE(what);
+        std::string into = tfs::Join(scratch, "form" + std::to_string(i));
+        Unpacked unpacked = Unpack(scratch, into, container);
+        EXPECT_TRUE(unpacked.outcome.ok());
+        EXPECT_EQ(unpacked.positions, (std::vector<int>{25, 50, 75, 100}));
+        EXPECT_EQ(Tree(into),
+                  (std::map<std::string, std::string>{{"a.txt", std::string(1, container[15])},
+                                                      {"d\\b.txt", entries[1].data},
+                                                      {"d\\empty.txt", ""}}));
+        EXPECT_TRUE(Temporaries(into).empty());
+    }
 }
