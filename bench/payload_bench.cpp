@@ -127,7 +127,7 @@ std::uint64_t GenerateTree(const fs::path& root) {
 void WriteSingleEntryContainer(const fs::path& path, std::uint64_t size) {
     UniqueFile file = payload_tool::OpenFile(path, "wb");
     if (!file) Fail(path.string() + ": cannot create");
-    payload_tool::PayloadWriter writer(file.get());
+    payload_tool::PayloadWriter writer(file.get(), true);
     Random random(42);
     std::vector<char> chunk(kMiB);
     bool ok = writer.Begin(1) && writer.AddEntry({"\\media", "single.bin", size});
@@ -237,7 +237,7 @@ int main(int argc, char** argv) {
     payload_tool::PackPlan plan;
     std::string error;
     if (!codePage || !payload_tool::PlanPack(tree, *codePage, plan, error) ||
-        !payload_tool::WritePack(plan, work / "Data.cab", error)) {
+        !payload_tool::WritePack(plan, work / "Data.cab", true, error)) {
         Fail(error);
     }
     RunCommand({"tar", "-cf", (work / "tree.tar").string(), "-C", tree.string(), "."});

@@ -1,6 +1,8 @@
 // The payload tool, run as a process on real folders: natively, and under Wine for the Windows
 // build. Narrow literals in this file are stored in code page 936 (as the installer's are): a
 // plain "数据" is the container's form of a name, u8"数据" the form a Linux file system holds.
+#include "install/payload_checksum.h"
+#include "install/payload_format.h"
 #include "install/payload_reader.h"
 #include "payload/codepage.h"
 #include "payload/files.h"
@@ -89,6 +91,23 @@ std::string Container(const std::vector<RawEntry>& entries,
             entry.declaredSize.value_or(static_cast<std::uint32_t>(entry.data.size())));
         bytes += entry.data;
     }
+    return bytes;
+}
+
+// The same container followed by its checksum trailer, as pack writes it.
+std::string WithChecksums(const std::vector<RawEntry>& entries) {
+    TrailerBuilder trailer(static_cast<std::int32_t>(entries.size()));
+    for (const RawEntry& entry : entries) {
+        trailer.BeginEntry(
+            entry.directory, entry.file,
+            entry.declaredSize.value_or(static_cast<std::uint32_t>(entry.data.size())));
+        trailer.AddData(entry.data.data(), entry.data.size());
+    }
+    return Container(entries) + trailer.Finish();
+}
+
+std::string Flipped(std::string bytes, std::size_t at) {
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x20);
     return bytes;
 }
 
@@ -286,10 +305,29 @@ TEST_F(PayloadTool, RoundTripKeepsEveryFile) {
 
 TEST_F(PayloadTool, WorkedExampleByteForByte) {
     WriteBytes(scratch_ / "tree" / "d" / "a.txt", "abc");
-    ASSERT_EQ(Tool({"pack", At(scratch_ / "tree"), At(scratch_ / "Data.cab")}).status, 0);
     const std::string expected(
         "\x01\x00\x00\x00\x5C\x64\x00\x61\x2E\x74\x78\x74\x00\x03\x00\x00\x00\x61\x62\x63", 20);
-    EXPECT_EQ(ReadBytes(scratch_ / "Data.cab"), expected);
+    ASSERT_EQ(
+        Tool({"pack", "--no-checksums", At(scratch_ / "tree"), At(scratch_ / "old.cab")}).status,
+        0);
+    EXPECT_EQ(ReadBytes(scratch_ / "old.cab"), expected);
+
+    // By default the same bytes, then the trailer: magics, length, count and three checksums.
+    ASSERT_EQ(Tool({"pack", At(scratch_ / "tree"), At(scratch_ / "Data.cab")}).status, 0);
+    const std::string bytes = ReadBytes(scratch_ / "Data.cab");
+    ASSERT_EQ(bytes.size(), 20u + 48u);
+    EXPECT_EQ(bytes.substr(0, 20), expected);
+    const std::string trailer = bytes.substr(20);
+    auto sum = [](const std::string& data) {
+        return ChecksumBytes(ChecksumOf(data.data(), data.size()));
+    };
+    EXPECT_EQ(trailer.substr(0, 8), "SUMSXXH3");
+    EXPECT_EQ(trailer.substr(8, 4), LittleEndian32(48));
+    EXPECT_EQ(trailer.substr(12, 4), LittleEndian32(1));
+    EXPECT_EQ(trailer.substr(16, 8), sum(expected.substr(0, 17)));  // the count and the header
+    EXPECT_EQ(trailer.substr(24, 8), sum(expected.substr(4)));      // the whole entry
+    EXPECT_EQ(trailer.substr(32, 8), sum(trailer.substr(0, 32)));
+    EXPECT_EQ(trailer.substr(40), "XXH3SUMS");
 }
 
 // Entries sorted by their names' bytes, top level first; nothing of the file system's order or
@@ -309,6 +347,7 @@ TEST_F(PayloadTool, SameTreeGivesSameBytes) {
     ASSERT_EQ(Tool({"pack", At(scratch_ / "two"), At(scratch_ / "two.cab")}).status, 0);
     const std::string bytes = ReadBytes(scratch_ / "one.cab");
     EXPECT_EQ(bytes, ReadBytes(scratch_ / "two.cab"));
+    EXPECT_EQ(bytes.substr(bytes.size() - 8), "XXH3SUMS");
 
     std::vector<std::string> order;
     MemoryPayloadSource source(
@@ -485,6 +524,65 @@ TEST_F(PayloadTool, VerifyReportsTheFirstProblem) {
     }
 }
 
+// With a trailer, verify checks it and then reads every entry and names the first one whose
+// bytes do not match its checksum; without one it says there are none to check.
+TEST_F(PayloadTool, VerifyChecksTheChecksums) {
+    const std::vector<RawEntry> entries = {
+        {"\\d", "a.txt", "abc"}, {"\\d", "b.txt", "defgh"}, {"", "数据.txt", "xyz"}};
+    const std::string plain = Container(entries);
+    const std::string sealed = WithChecksums(entries);
+    const std::size_t trailer = plain.size();
+    const std::size_t second = 4 + 3 + 6 + 4 + 3;  // where entry 1 begins
+    std::string otherTrailer = WithChecksums({{"\\d", "a.txt", "abc"}}).substr(20);
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int status;
+        std::string fragment;  // on stdout for a sound container, on stderr otherwise
+    };
+    const Case cases[] = {
+        {"every checksum matches", sealed, 0, ": OK: 3 entries, 11 bytes, every checksum matches"},
+        {"no trailer", plain, 0, ": OK: 3 entries, 11 bytes, no checksums"},
+        {"a byte of data", Flipped(sealed, second + 15), 1,
+         "entry 1 (\\d\\b.txt) at offset 20: checksum mismatch"},
+        {"a byte of the last entry's data", Flipped(sealed, trailer - 1), 1,
+         "entry 2 (\\" + U8(u8"数据.txt") + ") at offset 38: checksum mismatch"},
+        {"a byte of a name", Flipped(sealed, second + 3), 1,
+         "at offset " + std::to_string(trailer + 16) +
+             ": the entries' names and sizes do not match their checksum in the trailer"},
+        {"the head magic", Flipped(sealed, trailer), 1,
+         "at offset " + std::to_string(trailer) + ": the checksum trailer's magic is wrong"},
+        {"the tail magic", Flipped(sealed, sealed.size() - 1), 1,
+         "at offset " + std::to_string(sealed.size() - 8) +
+             ": the checksum trailer's magic is wrong"},
+        {"the length", Flipped(sealed, trailer + 8), 1,
+         "the checksum trailer's length field says 96 bytes, but a trailer of this count takes 64"},
+        {"the count", Flipped(sealed, trailer + 12), 1,
+         "the checksum trailer is for 35 entries, but the entry count says 3"},
+        {"an entry's checksum", Flipped(sealed, trailer + 30), 1,
+         "the checksum trailer does not match its own checksum"},
+        {"the trailer cut short", sealed.substr(0, sealed.size() - 3), 1,
+         "the checksum trailer is cut short: it takes 64 bytes, 61 are there"},
+        {"bytes after the trailer", sealed + "z", 1,
+         "65 bytes follow the last entry, but the checksum trailer there takes 64"},
+        {"a trailer from another container", plain + otherTrailer, 1,
+         "the checksum trailer is for 1 entry, but the entry count says 3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string cab = At(ContainerFile(c.bytes));
+        ToolRun run = Tool({"verify", cab});
+        EXPECT_EQ(run.status, c.status);
+        if (run.status == 0) {
+            EXPECT_NE(run.out.find(c.fragment), std::string::npos) << run.out;
+            EXPECT_EQ(run.err, "");
+        } else {
+            ExpectOneMessage(run, "payload-tool: verify: " + cab + ": ");
+            EXPECT_NE(run.err.find(c.fragment), std::string::npos) << run.err;
+        }
+    }
+}
+
 TEST_F(PayloadTool, ListShowsEntriesAndTotal) {
     const std::string cab = At(ContainerFile(
         Container({{"\\d", "a.txt", "abc"}, {"", "数据.txt", ""}, {"\\x", "\x81", "zz"}})));
@@ -496,7 +594,8 @@ TEST_F(PayloadTool, ListShowsEntriesAndTotal) {
                   U8(u8"数据.txt") +
                   "\n"
                   "           2  \\x  \\x81\n"
-                  "total: 3 entries, 5 bytes\n");
+                  "total: 3 entries, 5 bytes\n"
+                  "checksums: none (the installer unpacks it unchecked)\n");
     ToolRun json = Tool({"list", "--json", cab});
     EXPECT_EQ(json.status, 0) << json.err;
     EXPECT_EQ(json.out,
@@ -507,7 +606,7 @@ TEST_F(PayloadTool, ListShowsEntriesAndTotal) {
                   "\", \"size\": 0, \"offset\": 20},\n"
                   "    {\"directory\": \"\\\\x\", \"file\": \"\\\\x81\", \"size\": 2, \"offset\": "
                   "34, \"file_hex\": \"81\"}\n"
-                  "  ],\n  \"total_bytes\": 5,\n"
+                  "  ],\n  \"total_bytes\": 5,\n  \"checksums\": false,\n"
                   "  \"problem\": \"entry 2 (\\\\x\\\\\\\\x81) at offset 37: the file name is not "
                   "valid in code page 936\"\n}\n");
 
@@ -515,8 +614,30 @@ TEST_F(PayloadTool, ListShowsEntriesAndTotal) {
     const std::string cut = At(ContainerFile(Container({{"\\d", "a.txt", "abc", 10u}}), "cut.cab"));
     ToolRun damaged = Tool({"list", cut});
     EXPECT_EQ(damaged.status, 1);
-    EXPECT_EQ(damaged.out, "          10  \\d  a.txt\ntotal: 1 entry, 10 bytes\n");
+    EXPECT_EQ(damaged.out,
+              "          10  \\d  a.txt\ntotal: 1 entry, 10 bytes\n"
+              "checksums: none (the installer unpacks it unchecked)\n");
     ExpectOneMessage(damaged, "data cut short");
+
+    // A container that carries its checksums says so; list reads no data, verify does.
+    const std::vector<RawEntry> entries = {{"\\d", "a.txt", "abc"}, {"", "b", "xy"}};
+    const std::string sealed = At(ContainerFile(WithChecksums(entries), "sealed.cab"));
+    ToolRun withSums = Tool({"list", sealed});
+    EXPECT_EQ(withSums.status, 0) << withSums.err;
+    EXPECT_EQ(withSums.out,
+              "           3  \\d  a.txt\n           2  \\  b\ntotal: 2 entries, 5 bytes\n"
+              "checksums: XXH3-64 of every entry (verify reads and checks them)\n");
+    ToolRun withSumsJson = Tool({"list", "--json", sealed});
+    EXPECT_EQ(withSumsJson.status, 0) << withSumsJson.err;
+    EXPECT_NE(withSumsJson.out.find("\"checksums\": true,\n  \"problem\": null\n}"),
+              std::string::npos)
+        << withSumsJson.out;
+    const std::string badTrailer = At(
+        ContainerFile(Flipped(WithChecksums(entries), Container(entries).size() + 9), "bad.cab"));
+    ToolRun damagedSums = Tool({"list", "--json", badTrailer});
+    EXPECT_EQ(damagedSums.status, 1);
+    EXPECT_NE(damagedSums.out.find("\"checksums\": true,"), std::string::npos) << damagedSums.out;
+    ExpectOneMessage(damagedSums, "the checksum trailer's length field says");
 }
 
 TEST_F(PayloadTool, UnpackWritesOnlyInsideTheTarget) {
@@ -551,6 +672,34 @@ TEST_F(PayloadTool, UnpackWritesOnlyInsideTheTarget) {
     ExpectOneMessage(cut, "nothing is unpacked");
     EXPECT_FALSE(fs::exists(target));
 
+    // With checksums: a damaged trailer is refused whole; an entry whose data does not match its
+    // checksum stops the unpack there, the earlier entries in place and no temporary left.
+    const std::vector<RawEntry> sealedEntries = {
+        {"", "a.txt", "x"}, {"\\数据", "b.bin", "abc"}, {"", "c.txt", "z"}};
+    const std::string sealed = WithChecksums(sealedEntries);
+    const std::size_t trailer = Container(sealedEntries).size();
+    ToolRun badTrailer =
+        Tool({"unpack", At(ContainerFile(Flipped(sealed, trailer + 2))), At(target)});
+    EXPECT_EQ(badTrailer.status, 1);
+    ExpectOneMessage(badTrailer, "the checksum trailer's magic is wrong");
+    ExpectOneMessage(badTrailer, "nothing is unpacked");
+    EXPECT_FALSE(fs::exists(target));
+    const std::size_t secondData = 16 + 6 + 6 + 4;  // entry 1 begins at 16
+    ToolRun badData =
+        Tool({"unpack", At(ContainerFile(Flipped(sealed, secondData + 1))), At(target)});
+    EXPECT_EQ(badData.status, 1);
+    ExpectOneMessage(badData, "entry 1 (\\" + U8(u8"数据") +
+                                  "\\b.bin) at offset 16: checksum mismatch; unpacking stopped "
+                                  "there (the earlier entries are in place, this one was not "
+                                  "written)");
+    EXPECT_EQ(ReadTree(target), (std::map<std::string, std::string>{{"a.txt", "x"}}));
+    EXPECT_TRUE(fs::is_directory(target / u8"数据"));
+    ToolRun good = Tool({"unpack", At(ContainerFile(sealed)), At(target)});
+    EXPECT_EQ(good.status, 0) << good.err;
+    EXPECT_EQ(ReadTree(target), (std::map<std::string, std::string>{
+                                    {"a.txt", "x"}, {U8(u8"数据/b.bin"), "abc"}, {"c.txt", "z"}}));
+    fs::remove_all(scratch_ / "out");
+
     // A file that cannot be written stops the unpack there, naming it.
     fs::create_directories(target / "a.txt");
     ToolRun blocked =
@@ -569,7 +718,9 @@ TEST_F(PayloadTool, CodePageOption) {
     EXPECT_NE(ReadBytes(scratch_ / "Data.cab").find(std::string("caf\xE9.txt") + '\0'),
               std::string::npos);
     ToolRun list = Tool({"list", "--codepage=1252", cab});
-    EXPECT_EQ(list.out, "           1  \\  " + U8(u8"café.txt") + "\ntotal: 1 entry, 1 byte\n");
+    EXPECT_EQ(list.out, "           1  \\  " + U8(u8"café.txt") +
+                            "\ntotal: 1 entry, 1 byte\n"
+                            "checksums: XXH3-64 of every entry (verify reads and checks them)\n");
 #ifdef _WIN32
     // Windows writes names in its ANSI code page, 936 here.
     ToolRun unpack = Tool({"unpack", "--codepage", "1252", cab, At(scratch_ / "out")});
@@ -600,6 +751,7 @@ TEST_F(PayloadTool, HelpAndUsageErrors) {
         {{"pack", "only-one"}, "pack: expects <folder> <Data.cab>"},
         {{"list", "--bogus", "x"}, "list: unknown option --bogus"},
         {{"verify", "--json", "x"}, "verify: unknown option --json"},
+        {{"list", "--no-checksums", "x"}, "list: unknown option --no-checksums"},
         {{"unpack", "--codepage", "abc", "x", "y"}, "needs a code page number, not \"abc\""},
     };
     for (const Case& c : cases) {

@@ -35,19 +35,21 @@ struct Command {
     const char* arguments;  // the positional arguments, for messages
     std::size_t positionals;
     bool takesJson;
+    bool takesNoChecksums;
     const char* help;
 };
 
 constexpr Command kCommands[] = {
-    {"pack", "<folder> <Data.cab>", 2, false,
-     "usage: payload-tool pack [--codepage N] <folder> <Data.cab>\n"
+    {"pack", "<folder> <Data.cab>", 2, false, true,
+     "usage: payload-tool pack [--codepage N] [--no-checksums] <folder> <Data.cab>\n"
      "\n"
      "Every regular file below <folder> becomes an entry. Its folder is stored as the installer\n"
      "expects it: a leading backslash and levels separated by backslashes, the top level as an\n"
      "empty name. Names are converted from UTF-8 to the code page. Entries are sorted by their\n"
      "names' bytes and nothing of time stamps is stored, so the same files always give the same\n"
-     "container. It is written beside <Data.cab> under another name and renamed into place only\n"
-     "when complete.\n"
+     "container. After the last entry comes a trailer with an XXH3-64 checksum of every entry,\n"
+     "which the installer checks as it unpacks. It is written beside <Data.cab> under another\n"
+     "name and renamed into place only when complete.\n"
      "\n"
      "Refused, leaving no container: a name the code page cannot hold, or Windows cannot create,\n"
      "or that holds the byte 0x5C inside a character; names that differ only in case; a name over\n"
@@ -55,19 +57,22 @@ constexpr Command kCommands[] = {
      "(fields beginning below 2 GiB, at most 21474836 entries); a symbolic link or special file.\n"
      "Empty folders cannot be stored; each is named in a warning.\n"
      "\n"
-     "options:\n"},
-    {"list", "<Data.cab>", 1, true,
+     "options:\n"
+     "  --no-checksums the container without its checksum trailer (the form before checksums)\n"},
+    {"list", "<Data.cab>", 1, true, false,
      "usage: payload-tool list [--codepage N] [--json] <Data.cab>\n"
      "\n"
      "One line per entry: its data size, directory name and file name (converted to UTF-8;\n"
-     "the install directory itself shows as \\), then the total. A container whose structure is\n"
-     "damaged is listed as far as it can be read, and the damage reported.\n"
+     "the install directory itself shows as \\), then the total and whether the container\n"
+     "carries checksums. A container whose structure or checksum trailer is damaged is listed as\n"
+     "far as it can be read, and the damage reported.\n"
      "\n"
      "options:\n"
      "  --json         one JSON object: codepage, count, entries (directory, file, size, offset,\n"
      "                 and directory_hex or file_hex for a name not valid in the code page),\n"
-     "                 total_bytes and problem (null when there is none)\n"},
-    {"verify", "<Data.cab>", 1, false,
+     "                 total_bytes, checksums (true when it carries a checksum trailer) and\n"
+     "                 problem (null when there is none)\n"},
+    {"verify", "<Data.cab>", 1, false, false,
      "usage: payload-tool verify [--codepage N] <Data.cab>\n"
      "\n"
      "Checks the container and reports its first problem with the entry and offset: an entry\n"
@@ -75,17 +80,20 @@ constexpr Command kCommands[] = {
      "window, data cut short, bytes after the last entry, a field beyond 2 GiB, a data size of\n"
      "0xFFFFFFFF, a \"..\" component, a directory name that would land beside the install\n"
      "directory, an empty file name or one holding a separator, a name not valid in the code page\n"
-     "or one Windows cannot create, and two entries Windows would take for one file.\n"
+     "or one Windows cannot create, and two entries Windows would take for one file. When the\n"
+     "container carries checksums, it checks the trailer and then reads every entry and names the\n"
+     "first one that does not match its checksum.\n"
      "Exit status 0 when there is none, 1 otherwise.\n"
      "\n"
      "options:\n"},
-    {"unpack", "<Data.cab> <folder>", 2, false,
+    {"unpack", "<Data.cab> <folder>", 2, false, false,
      "usage: payload-tool unpack [--codepage N] <Data.cab> <folder>\n"
      "\n"
      "Unpacks the container into <folder> (created if missing) with the installer's own unpacker:\n"
      "entries with a \"..\" component are skipped, a damaged container is unpacked as far as the\n"
-     "installer would. A container with an entry that would land beside <folder> is refused\n"
-     "before anything is written. On Linux names are converted from the code page to UTF-8; on\n"
+     "installer would, and each entry is checked against its checksum as it is written. A\n"
+     "container with an entry that would land beside <folder> is refused before anything is\n"
+     "written. On Linux names are converted from the code page to UTF-8; on\n"
      "Windows they are written in the system's ANSI code page, which must be the one given.\n"
      "A progress bar (entries and bytes) is drawn on a terminal. Exit status 1 when the container\n"
      "has a problem or an entry was not written.\n"
@@ -97,6 +105,7 @@ struct Options {
     const Command* command = nullptr;
     unsigned codePage = kDefaultCodePage;
     bool json = false;
+    bool checksums = true;
     bool help = false;
     std::vector<std::string> positionals;
 };
@@ -141,6 +150,8 @@ std::optional<int> ParseOptions(const std::vector<std::string>& arguments, Optio
             options.help = true;
         } else if (argument == "--json" && command->takesJson) {
             options.json = true;
+        } else if (argument == "--no-checksums" && command->takesNoChecksums) {
+            options.checksums = false;
         } else if (argument == "--codepage" || argument.starts_with("--codepage=")) {
             std::string value;
             if (argument == "--codepage") {
@@ -214,7 +225,8 @@ int RunPack(const Command& command, const Options& options, const CodePage& code
 
     PackPlan plan;
     std::string error;
-    if (!PlanPack(folder, codePage, plan, error) || !WritePack(plan, output, error)) {
+    if (!PlanPack(folder, codePage, plan, error) ||
+        !WritePack(plan, output, options.checksums, error)) {
         return Failure(command, error);
     }
     for (const std::string& warning : plan.warnings) {
@@ -233,7 +245,7 @@ int RunList(const Command& command, const Options& options, const CodePage& code
     UniqueFile file = OpenContainer(command, name);
     if (!file) return 1;
     FilePayloadSource source(file.get());
-    Inspection inspection = Inspect(source, codePage, false);
+    Inspection inspection = Inspect(source, codePage);
     const bool damaged = inspection.problem && inspection.problem->structural;
 
     if (options.json) {
@@ -254,9 +266,10 @@ int RunList(const Command& command, const Options& options, const CodePage& code
             std::printf("%s    %s}", separator, line.c_str());
             separator = ",\n";
         }
-        std::printf("%s],\n  \"total_bytes\": %llu,\n  \"problem\": %s\n}\n",
+        std::printf("%s],\n  \"total_bytes\": %llu,\n  \"checksums\": %s,\n  \"problem\": %s\n}\n",
                     inspection.entries.empty() ? "" : "\n  ",
                     static_cast<unsigned long long>(inspection.declaredBytes),
+                    inspection.checksums ? "true" : "false",
                     inspection.problem ? JsonString(inspection.problem->text).c_str() : "null");
     } else {
         for (const PayloadEntry& entry : inspection.entries) {
@@ -268,6 +281,10 @@ int RunList(const Command& command, const Options& options, const CodePage& code
         std::printf("total: %s, %s\n",
                     CountOf(inspection.entries.size(), "entry", "entries").c_str(),
                     CountOf(inspection.declaredBytes, "byte", "bytes").c_str());
+        std::printf("checksums: %s\n",
+                    !inspection.checksums ? "none (the installer unpacks it unchecked)"
+                    : inspection.trailer  ? "XXH3-64 of every entry (verify reads and checks them)"
+                                          : "a damaged trailer");
     }
     std::fflush(stdout);
     if (damaged) return Failure(command, name + ": " + inspection.problem->text);
@@ -279,11 +296,18 @@ int RunVerify(const Command& command, const Options& options, const CodePage& co
     UniqueFile file = OpenContainer(command, name);
     if (!file) return 1;
     FilePayloadSource source(file.get());
-    Inspection inspection = Inspect(source, codePage, true);
-    if (inspection.problem) return Failure(command, name + ": " + inspection.problem->text);
-    std::printf("%s: OK: %s, %s\n", name.c_str(),
+    Inspection inspection = Inspect(source, codePage);
+    std::optional<Problem> problem = inspection.problem;
+    if (!inspection.damage) {
+        // An entry that does not match its checksum, unless an earlier problem comes first.
+        std::optional<Problem> mismatch = CheckEntryChecksums(source, inspection, codePage);
+        if (mismatch && (!problem || mismatch->offset <= problem->offset)) problem = mismatch;
+    }
+    if (problem) return Failure(command, name + ": " + problem->text);
+    std::printf("%s: OK: %s, %s, %s\n", name.c_str(),
                 CountOf(inspection.entries.size(), "entry", "entries").c_str(),
-                CountOf(inspection.declaredBytes, "byte", "bytes").c_str());
+                CountOf(inspection.declaredBytes, "byte", "bytes").c_str(),
+                inspection.trailer ? "every checksum matches" : "no checksums");
     return 0;
 }
 

@@ -9,6 +9,8 @@ namespace payload_tool {
 
 namespace {
 
+constexpr std::size_t kCopyChunk = 1 << 20;
+
 const char* FieldName(PayloadField field) {
     switch (field) {
         case PayloadField::kCount:
@@ -21,6 +23,8 @@ const char* FieldName(PayloadField field) {
             return "data size";
         case PayloadField::kData:
             return "data";
+        case PayloadField::kTrailer:
+            return "checksum trailer";
         case PayloadField::kEnd:
             break;
     }
@@ -81,6 +85,27 @@ std::string FindingText(const PayloadFinding& finding) {
             return "the " + field +
                    " is a Windows device name (CON, NUL, COM1, ...) or has the form of the "
                    "installer's temporary files (~setup-N.partial); the installer skips the entry";
+        case PayloadIssue::kTrailerCutShort:
+            return "the checksum trailer is cut short: it takes " + declared + " bytes, " + actual +
+                   " are there";
+        case PayloadIssue::kTrailerMagic:
+            return std::string("the checksum trailer's magic is wrong (it begins with \"") +
+                   std::string(kTrailerHeadMagic) + "\" and ends with \"" +
+                   std::string(kTrailerTailMagic) + "\")";
+        case PayloadIssue::kTrailerCount:
+            return "the checksum trailer is for " + declared +
+                   (finding.declared == 1 ? " entry" : " entries") + ", but the entry count says " +
+                   actual;
+        case PayloadIssue::kTrailerLength:
+            return "the checksum trailer's length field says " + declared +
+                   " bytes, but a trailer of this count takes " + actual;
+        case PayloadIssue::kBytesAfterTrailer:
+            return actual + " bytes follow the last entry, but the checksum trailer there takes " +
+                   declared;
+        case PayloadIssue::kTrailerChecksum:
+            return "the checksum trailer does not match its own checksum";
+        case PayloadIssue::kHeadersChecksum:
+            return "the entries' names and sizes do not match their checksum in the trailer";
     }
     return "unknown problem";
 }
@@ -182,7 +207,7 @@ std::string EntryLabel(const PayloadEntry& entry, const CodePage& codePage) {
     return "entry " + std::to_string(entry.index) + " (" + EntryPath(entry, codePage) + ")";
 }
 
-Inspection Inspect(PayloadSource& source, const CodePage& codePage, bool firstProblemOnly) {
+Inspection Inspect(PayloadSource& source, const CodePage& codePage) {
     Inspection inspection;
     PayloadReader reader(source);
     inspection.count = reader.count();
@@ -196,7 +221,6 @@ Inspection Inspect(PayloadSource& source, const CodePage& codePage, bool firstPr
             nameProblem = CheckNames(entry, codePage, collisions);
         }
         inspection.entries.push_back(std::move(entry));
-        if (firstProblemOnly && (nameProblem || reader.problem())) break;
     }
 
     inspection.stoppedAt = reader.stoppedAt();
@@ -223,7 +247,37 @@ Inspection Inspect(PayloadSource& source, const CodePage& codePage, bool firstPr
         inspection.problem = nameProblem;
     }
     if (reader.damage()) inspection.damage = describe(*reader.damage());
+    inspection.checksums = reader.CarriesTrailer();
+    inspection.trailer = reader.trailer();
     return inspection;
+}
+
+std::optional<Problem> CheckEntryChecksums(PayloadSource& source, const Inspection& inspection,
+                                           const CodePage& codePage) {
+    if (!inspection.trailer) return std::nullopt;
+    TrailerChecksums checksums(source, *inspection.trailer);
+    EntryChecksum sum;
+    std::vector<char> chunk(kCopyChunk);
+    for (const PayloadEntry& entry : inspection.entries) {
+        std::optional<std::uint64_t> expected = checksums.ForEntry(entry.index);
+        sum.Begin(entry.directoryName, entry.fileName, entry.size);
+        bool whole = true;
+        for (std::uint64_t done = 0; whole && done < entry.size;) {
+            std::size_t step =
+                static_cast<std::size_t>(std::min<std::uint64_t>(entry.size - done, chunk.size()));
+            whole = source.ReadAt(entry.dataOffset + static_cast<std::int64_t>(done), chunk.data(),
+                                  step) == step;
+            sum.Add(chunk.data(), step);
+            done += step;
+        }
+        if (!whole || !expected || sum.Value() != *expected) {
+            return Problem{entry.index, entry.offset, true,
+                           Where(entry.index, EntryPath(entry, codePage), entry.offset) +
+                               "checksum mismatch: the entry's names, size or data are not "
+                               "the bytes it was packed with"};
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace payload_tool

@@ -30,13 +30,22 @@ struct Inspection {
     // The entry the unpacker would stop at, as far as it was read, and the field it stops at.
     std::optional<PayloadEntry> stoppedAt;
     PayloadField stoppedField = PayloadField::kEnd;
+    // The container carries a checksum trailer (whole or not), and the trailer when every check
+    // of the header pass holds (after a whole walk).
+    bool checksums = false;
+    std::optional<PayloadTrailer> trailer;
 };
 
-// Walks the whole container; with `firstProblemOnly` the walk ends at the first problem. Beyond
-// the reader's findings it checks names in `codePage`: valid there, no 0x5C byte inside a
-// character, every level a name Windows can create, and no two entries that Windows would take
-// for the same file or folder.
-Inspection Inspect(PayloadSource& source, const CodePage& codePage, bool firstProblemOnly);
+// Walks the whole container, its checksum trailer included. Beyond the reader's findings it checks
+// names in `codePage`: valid there, no 0x5C byte inside a character, every level a name Windows
+// can create, and no two entries that Windows would take for the same file or folder.
+Inspection Inspect(PayloadSource& source, const CodePage& codePage);
+
+// Reads the data of every entry listed and checks it against its checksum in the trailer, as the
+// installer does while unpacking; the first entry that does not match, or nothing (also when the
+// container carries no whole trailer).
+std::optional<Problem> CheckEntryChecksums(PayloadSource& source, const Inspection& inspection,
+                                           const CodePage& codePage);
 
 // "\d\a.txt": where the entry lands below the install directory, for messages.
 std::string EntryPath(const PayloadEntry& entry, const CodePage& codePage);

@@ -120,14 +120,14 @@ bool PlanPack(const fs::path& folder, const CodePage& codePage, PackPlan& plan,
     return true;
 }
 
-bool WritePack(const PackPlan& plan, const fs::path& output, std::string& error) {
+bool WritePack(const PackPlan& plan, const fs::path& output, bool checksums, std::string& error) {
     const std::string where = PathToUtf8(output) + ": ";
     std::unique_ptr<PendingFile> pending = PendingFile::Create(output, error);
     if (!pending) {
         error = where + error;
         return false;
     }
-    PayloadWriter writer(pending->stream());
+    PayloadWriter writer(pending->stream(), checksums);
     std::vector<char> chunk(kCopyChunk);
     bool ok = writer.Begin(static_cast<std::int32_t>(plan.entries.size()));
     for (const PackedEntry& entry : plan.entries) {

@@ -27,7 +27,8 @@ struct PackPlan {
 bool PlanPack(const fs::path& folder, const CodePage& codePage, PackPlan& plan, std::string& error);
 
 // Writes the planned container to `output` through a file beside it, renamed into place only
-// when complete. False, with `error`, if any step fails; `output` is then left as it was.
-bool WritePack(const PackPlan& plan, const fs::path& output, std::string& error);
+// when complete, with the checksum trailer unless `checksums` is false. False, with `error`, if
+// any step fails; `output` is then left as it was.
+bool WritePack(const PackPlan& plan, const fs::path& output, bool checksums, std::string& error);
 
 }  // namespace payload_tool

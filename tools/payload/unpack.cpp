@@ -30,6 +30,8 @@ class EntryCounter final : public ProgressSink {
         if (begun_ + 1 < bytesBefore_.size()) ++begun_;
         progress_.Update(begun_ - 1, bytesBefore_[begun_ - 1]);
     }
+    // Entries begun so far.
+    std::uint64_t begun() const { return begun_; }
     // Data bytes written so far, held within the entry being unpacked.
     void DataWritten(std::uint64_t bytes) {
         if (begun_ > 0) progress_.Update(begun_ - 1, std::min(bytes, bytesBefore_[begun_]));
@@ -77,7 +79,7 @@ int UnpackContainer(const fs::path& container, const fs::path& target, const Cod
         return 1;
     }
     FilePayloadSource source(file.get());
-    Inspection inspection = Inspect(source, codePage, false);
+    Inspection inspection = Inspect(source, codePage);
     if (inspection.damage) {
         error = containerName + ": " + inspection.damage->text +
                 "; the installer would unpack nothing of it, and nothing is unpacked";
@@ -150,9 +152,19 @@ int UnpackContainer(const fs::path& container, const fs::path& target, const Cod
     switch (outcome.status) {
         case UnpackStatus::kDone:
             break;
+        case UnpackStatus::kPayloadDamaged:
+            if (!outcome.path.empty() && counter.begun() > 0) {
+                // The entry begun last is the one that did not match.
+                const PayloadEntry& entry = inspection.entries[counter.begun() - 1];
+                error = containerName + ": " + EntryLabel(entry, codePage) + " at offset " +
+                        std::to_string(entry.offset) +
+                        ": checksum mismatch; unpacking stopped there (the earlier entries are in "
+                        "place, this one was not written)";
+                return 1;
+            }
+            [[fallthrough]];
         case UnpackStatus::kPayloadMissing:
         case UnpackStatus::kPayloadCutShort:
-        case UnpackStatus::kPayloadDamaged:
             error = containerName + ": the container changed while it was unpacked";
             return 1;
         case UnpackStatus::kNoSpace:

@@ -52,6 +52,7 @@ bool PayloadWriter::Write(const void* data, std::size_t size) {
 
 bool PayloadWriter::Begin(std::int32_t count) {
     declared_ = count;
+    if (checksums_) trailer_.emplace(count);
     std::uint32_t value = static_cast<std::uint32_t>(count);
     std::array<unsigned char, 4> bytes = {
         static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
@@ -76,6 +77,7 @@ bool PayloadWriter::AddEntry(const PlannedEntry& entry) {
         static_cast<unsigned char>(size >> 16), static_cast<unsigned char>(size >> 24)};
     static constexpr char kTerminator = '\0';
     remaining_ = entry.size;
+    if (trailer_) trailer_->BeginEntry(entry.directoryName, entry.fileName, size);
     return Write(entry.directoryName.data(), entry.directoryName.size()) &&
            Write(&kTerminator, 1) && Write(entry.fileName.data(), entry.fileName.size()) &&
            Write(&kTerminator, 1) && Write(sizeBytes.data(), sizeBytes.size());
@@ -87,11 +89,16 @@ bool PayloadWriter::AddData(const void* data, std::size_t size) {
         return false;
     }
     remaining_ -= size;
+    if (trailer_) trailer_->AddData(data, size);
     return Write(data, size);
 }
 
 bool PayloadWriter::Finish() {
     if (!CloseEntry() || added_ != declared_) failed_ = true;
+    if (trailer_ && !failed_) {
+        std::string trailer = trailer_->Finish();
+        Write(trailer.data(), trailer.size());
+    }
     return !failed_;
 }
 

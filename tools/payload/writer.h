@@ -1,6 +1,8 @@
 // Writing the payload container: the count, then per entry the two names, the data size and the
-// data, exactly as the installer's reader expects them.
+// data, exactly as the installer's reader expects them, and the checksum trailer after them.
 #pragma once
+
+#include "install/payload_checksum.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -28,11 +30,12 @@ struct LayoutProblem {
 std::optional<LayoutProblem> CheckLayout(const std::vector<PlannedEntry>& entries);
 
 // Writes a container to a stream in order: Begin, then per entry AddEntry and exactly its size
-// in AddData calls, then Finish. Every call returns false once a write has failed (or the data
-// did not match the declared size), and keeps failing.
+// in AddData calls, then Finish, which adds the checksum trailer when `checksums` is set. Every
+// call returns false once a write has failed (or the data did not match the declared size), and
+// keeps failing.
 class PayloadWriter {
   public:
-    explicit PayloadWriter(std::FILE* out) : out_(out) {}
+    PayloadWriter(std::FILE* out, bool checksums) : out_(out), checksums_(checksums) {}
 
     bool Begin(std::int32_t count);
     bool AddEntry(const PlannedEntry& entry);
@@ -46,6 +49,8 @@ class PayloadWriter {
     bool CloseEntry();
 
     std::FILE* out_;
+    bool checksums_;
+    std::optional<TrailerBuilder> trailer_;
     bool failed_ = false;
     std::int32_t declared_ = 0;
     std::int32_t added_ = 0;
