@@ -1,5 +1,8 @@
 // Writes the fuzz target's seed containers into the folder given: the worked example, nested
-// folders, and one of each kind of damage the reader knows.
+// folders, and one of each kind of damage the reader knows; the same with checksum trailers,
+// whole and damaged in each of their fields.
+#include "install/payload_checksum.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -35,6 +38,23 @@ std::string Container(const std::vector<Entry>& entries,
     return bytes;
 }
 
+// The container followed by its checksum trailer, as the payload tool writes it.
+std::string WithChecksums(const std::vector<Entry>& entries) {
+    TrailerBuilder trailer(static_cast<std::int32_t>(entries.size()));
+    for (const Entry& entry : entries) {
+        trailer.BeginEntry(
+            entry.directory, entry.file,
+            entry.declaredSize.value_or(static_cast<std::uint32_t>(entry.data.size())));
+        trailer.AddData(entry.data.data(), entry.data.size());
+    }
+    return Container(entries) + trailer.Finish();
+}
+
+std::string Flipped(std::string bytes, std::size_t at) {
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x20);
+    return bytes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,14 +64,17 @@ int main(int argc, char** argv) {
     }
     const std::string longName(260, 'n');
     const std::string worked = Container({{"\\d", "a.txt", "abc"}});
+    const std::vector<Entry> nested = {{"", "readme.txt", "hello"},
+                                       {"\\data\\skins\\default\\", "skin.ini", "[skin]"},
+                                       {"\\data\\skins\\night", "skin.ini", ""},
+                                       {"\\\xCA\xFD\xBE\xDD", "\xB5\xE7\xCC\xA8.txt", "x"}};
+    const std::string sealed = WithChecksums(nested);
+    const std::size_t trailer = Container(nested).size();
     const std::vector<std::pair<const char*, std::string>> seeds = {
         {"worked-example", worked},
         {"empty", Container({})},
         {"negative-count", LittleEndian32(0xFFFFFFFFu)},
-        {"nested", Container({{"", "readme.txt", "hello"},
-                              {"\\data\\skins\\default\\", "skin.ini", "[skin]"},
-                              {"\\data\\skins\\night", "skin.ini", ""},
-                              {"\\\xCA\xFD\xBE\xDD", "\xB5\xE7\xCC\xA8.txt", "x"}})},
+        {"nested", Container(nested)},
         {"parent-references",
          Container({{"\\..", "a", "x"}, {"\\a", "..\\b", "y"}, {"\\a/../..", "c", ""}})},
         {"sibling", Container({{"d", "a.txt", "abc"}, {"\\\\", "b", ""}})},
@@ -62,6 +85,24 @@ int main(int argc, char** argv) {
         {"size-cut-short", worked.substr(0, 15)},
         {"size-outside-format", Container({{"\\d", "a", "", 0xFFFFFFFFu}})},
         {"trailing-bytes", worked + "zz"},
+        {"sums-worked-example", WithChecksums({{"\\d", "a.txt", "abc"}})},
+        {"sums-empty", WithChecksums({})},
+        {"sums-nested", sealed},
+        {"sums-skipped-entries",
+         WithChecksums({{"\\..", "a", "x"}, {"", "CON", "y"}, {"", "b", "z"}})},
+        {"sums-data-damaged", Flipped(sealed, 4 + 1 + 11 + 4 + 2)},
+        {"sums-name-damaged", Flipped(sealed, 4 + 1 + 3)},
+        {"sums-head-magic", Flipped(sealed, trailer + 1)},
+        {"sums-length", Flipped(sealed, trailer + 8)},
+        {"sums-count", Flipped(sealed, trailer + 12)},
+        {"sums-entry-sum", Flipped(sealed, trailer + 24)},
+        {"sums-own-sum", Flipped(sealed, sealed.size() - 12)},
+        {"sums-tail-magic", Flipped(sealed, sealed.size() - 2)},
+        {"sums-cut-short", sealed.substr(0, sealed.size() - 5)},
+        {"sums-cut-in-head-magic", sealed.substr(0, trailer + 3)},
+        {"sums-bytes-after", sealed + "z"},
+        {"sums-foreign-trailer",
+         Container(nested) + WithChecksums({{"\\d", "a.txt", "abc"}}).substr(worked.size())},
     };
     for (const auto& [name, bytes] : seeds) {
         std::string path = std::string(argv[1]) + "/" + name;

@@ -6,8 +6,15 @@
 //    and ".." are resolved the Windows way (or, without its leading backslash, a sibling that
 //    still begins with the install directory's path, which verify reports);
 //  - the unpacker, run for real on the input, sets the progress position as often as the
-//    reader's walk says, and writes nothing outside the install directory but such siblings.
+//    reader's walk says, and writes nothing outside the install directory but such siblings;
+//  - a container the header pass calls damaged (cut short, or a checksum trailer that does not
+//    hold) writes nothing, and no run leaves a temporary;
+//  - with a checksum trailer, the entry that stops the run as damaged is the first that does not
+//    match its checksum, found independently of the copy;
+//  - any whole container without trailer, sealed with the trailer its entries give, is taken
+//    whole by the header pass and unpacks, checked, to exactly the same files.
 #include "install/progress_sink.h"
+#include "install/payload_checksum.h"
 #include "install/payload_format.h"
 #include "install/payload_reader.h"
 #include "install/payload_unpack.h"
@@ -20,6 +27,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -106,6 +116,7 @@ const fs::path& ScratchRoot() {
         }
         fs::path path = base / (prefix + std::to_string(getpid()));
         fs::create_directories(path / "p" / "q");
+        fs::create_directories(path / "p" / "s");
         return path;
     }();
     return root;
@@ -128,6 +139,107 @@ void CheckFolderHolds(const fs::path& folder, const std::string& allowed,
     }
 }
 
+bool IsSkipped(const PayloadEntry& entry) {
+    return entry.fileName.empty() || HasParentReference(entry.directoryName) ||
+           HasParentReference(entry.fileName) || HasReservedDeviceName(entry.directoryName) ||
+           HasReservedDeviceName(entry.fileName) || IsTemporaryFileName(entry.fileName);
+}
+
+// The first entry the unpacker writes whose stored bytes do not match the trailer's checksum for
+// it, found on the bytes in memory; -1 when there is none or no trailer.
+std::int64_t FirstMismatch(std::span<const std::uint8_t> bytes,
+                           const std::optional<PayloadTrailer>& trailer) {
+    if (!trailer) return -1;
+    MemoryPayloadSource source(bytes);
+    TrailerChecksums checksums(source, *trailer);
+    PayloadReader reader(source);
+    PayloadEntry entry;
+    EntryChecksum sum;
+    while (reader.Next(entry)) {
+        if (IsSkipped(entry)) continue;
+        sum.Begin(entry.directoryName, entry.fileName, entry.size);
+        sum.Add(bytes.data() + entry.dataOffset, entry.storedSize);
+        if (checksums.ForEntry(entry.index) != sum.Value()) return entry.index;
+    }
+    return -1;
+}
+
+// The whole container followed by the trailer its entries give.
+std::string Seal(std::span<const std::uint8_t> bytes) {
+    MemoryPayloadSource source(bytes);
+    PayloadReader reader(source);
+    TrailerBuilder trailer(reader.count());
+    PayloadEntry entry;
+    while (reader.Next(entry)) {
+        trailer.BeginEntry(entry.directoryName, entry.fileName, entry.size);
+        trailer.AddData(bytes.data() + entry.dataOffset, entry.storedSize);
+    }
+    return std::string(bytes.begin(), bytes.end()) + trailer.Finish();
+}
+
+// Every file below `folder`, by relative path, with its contents.
+std::map<std::string, std::string> FilesBelow(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    std::error_code ignored;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder, ignored)) {
+        if (!entry.is_regular_file()) continue;
+        std::string contents;
+        if (std::FILE* file = std::fopen(entry.path().c_str(), "rb")) {
+            char piece[4096];
+            std::size_t got;
+            while ((got = std::fread(piece, 1, sizeof piece, file)) > 0)
+                contents.append(piece, got);
+            std::fclose(file);
+        }
+        files[entry.path().lexically_relative(folder).string()] = contents;
+    }
+    return files;
+}
+
+struct Unpacked {
+    PayloadSurvey survey;
+    UnpackOutcome outcome;
+    std::int64_t calls = 0;
+};
+
+// The unpacker itself, on a real file, into "target" in the folder `parent` below root/p, whose
+// surroundings are watched: a container the header pass calls damaged writes nothing, no
+// temporary is left, and nothing is written beside the target but the siblings verify reports.
+Unpacked UnpackFile(const fs::path& root, const char* parentName,
+                    std::span<const std::uint8_t> bytes) {
+    const fs::path parent = root / "p" / parentName;
+    const fs::path container = root / "input.cab";
+    if (std::FILE* file = std::fopen(container.c_str(), "wb")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    }
+    std::FILE* payload = std::fopen(container.c_str(), "rb");
+    FUZZ_CHECK(payload != nullptr);
+    CountingSink sink;
+    FilePayloadSource fileSource(payload);
+    Unpacked unpacked;
+    unpacked.survey = SurveyPayload(fileSource);
+    unpacked.outcome = UnpackPayload(sink, (parent / "target").string(), fileSource);
+    unpacked.calls = sink.calls;
+    std::fclose(payload);
+
+    if (unpacked.survey.whole) {
+        FUZZ_CHECK(unpacked.outcome.status != UnpackStatus::kPayloadCutShort);
+        if (!unpacked.survey.trailer)
+            FUZZ_CHECK(unpacked.outcome.status != UnpackStatus::kPayloadDamaged);
+    } else {
+        // Refused before anything is written: cut short, or damaged when checksums tell it.
+        FUZZ_CHECK(unpacked.outcome.status == (unpacked.survey.cutShort
+                                                   ? UnpackStatus::kPayloadCutShort
+                                                   : UnpackStatus::kPayloadDamaged));
+        FUZZ_CHECK(sink.calls == 0);
+        FUZZ_CHECK(fs::is_empty(parent));
+    }
+    CheckNoTemporaries(parent);
+    CheckFolderHolds(parent, "target", "target");
+    return unpacked;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -139,6 +251,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::int64_t walked = 0;
     std::int64_t lastOffset = 3;
+    std::int64_t entriesEnd = 4;  // where the bytes after the last entry begin
     std::uint64_t declaredBytes = 0;
     PayloadEntry entry;
     while (reader.Next(entry)) {
@@ -154,6 +267,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 static_cast<std::int64_t>(entry.directoryName.size() + entry.fileName.size()) + 2);
         FUZZ_CHECK(entry.dataOffset == entry.sizeOffset + 4 && entry.storedSize <= entry.size);
         lastOffset = entry.offset;
+        entriesEnd = entry.dataOffset + entry.size;
         ++walked;
         declaredBytes += entry.size;
 
@@ -176,40 +290,44 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (declaredBytes > kMaxUnpackedBytes) return 0;
 
-    // The unpacker itself, on a real file, into a folder whose surroundings are watched.
     const fs::path& root = ScratchRoot();
-    const fs::path parent = root / "p" / "q";
-    const fs::path container = root / "input.cab";
-    if (std::FILE* file = std::fopen(container.c_str(), "wb")) {
-        std::fwrite(data, 1, size, file);
-        std::fclose(file);
-    }
-    std::FILE* payload = std::fopen(container.c_str(), "rb");
-    FUZZ_CHECK(payload != nullptr);
-    CountingSink sink;
-    FilePayloadSource fileSource(payload);
-    PayloadSurvey survey = SurveyPayload(fileSource);
-    FUZZ_CHECK(survey.whole == !reader.damage());
-    UnpackOutcome outcome = UnpackPayload(sink, (parent / "target").string(), fileSource);
-    std::fclose(payload);
-
-    if (survey.whole) {
+    Unpacked unpacked = UnpackFile(root, "q", {data, size});
+    FUZZ_CHECK(unpacked.survey.whole == !reader.damage());
+    if (unpacked.survey.whole) {
+        FUZZ_CHECK(reader.trailer().has_value() == unpacked.survey.trailer.has_value());
         // Once per entry; written, skipped by the name rules, or the one that failed.
-        FUZZ_CHECK(outcome.status != UnpackStatus::kPayloadCutShort);
-        if (outcome.ok()) FUZZ_CHECK(sink.calls == (reader.count() > 0 ? walked : 0));
-        FUZZ_CHECK(sink.calls <= walked);
-    } else {
-        // A container that does not hold what it declares is refused before anything is written.
-        FUZZ_CHECK(outcome.status == UnpackStatus::kPayloadCutShort);
-        FUZZ_CHECK(sink.calls == 0);
-        FUZZ_CHECK(fs::is_empty(parent));
+        if (unpacked.outcome.ok()) FUZZ_CHECK(unpacked.calls == (reader.count() > 0 ? walked : 0));
+        FUZZ_CHECK(unpacked.calls <= walked);
+        // The entry that stopped the run as damaged is the first whose bytes differ from its
+        // checksum, as a check independent of the copy finds it; without a trailer none is.
+        std::int64_t mismatch = FirstMismatch({data, size}, unpacked.survey.trailer);
+        if (unpacked.outcome.status == UnpackStatus::kPayloadDamaged) {
+            FUZZ_CHECK(mismatch >= 0 && mismatch == unpacked.calls - 1);
+        } else if (unpacked.outcome.ok()) {
+            FUZZ_CHECK(mismatch < 0);
+        } else {
+            FUZZ_CHECK(mismatch < 0 || mismatch >= unpacked.calls - 1);
+        }
     }
-    CheckNoTemporaries(parent);
+
+    // The same entries sealed with a trailer as the payload tool writes it: the header pass takes
+    // it whole, and the checked unpack writes exactly what the unchecked one wrote.
+    if (unpacked.survey.whole && !unpacked.survey.trailer && reader.count() >= 0 &&
+        entriesEnd == static_cast<std::int64_t>(size)) {
+        std::string sealed = Seal({data, size});
+        Unpacked checked = UnpackFile(
+            root, "s", {reinterpret_cast<const std::uint8_t*>(sealed.data()), sealed.size()});
+        FUZZ_CHECK(checked.survey.whole && checked.survey.trailer);
+        FUZZ_CHECK(checked.outcome.status == unpacked.outcome.status);
+        FUZZ_CHECK(checked.calls == unpacked.calls);
+        FUZZ_CHECK(FilesBelow(root / "s" / "target") == FilesBelow(root / "q" / "target"));
+    }
 
     CheckFolderHolds(root, "p", "input.cab");
-    CheckFolderHolds(root / "p", "q", "");
-    CheckFolderHolds(parent, "target", "target");
-    for (const fs::directory_entry& entry : fs::directory_iterator(parent))
-        fs::remove_all(entry.path());
+    CheckFolderHolds(root / "p", "q", "s");
+    for (const char* name : {"q", "s"}) {
+        for (const fs::directory_entry& entry : fs::directory_iterator(root / "p" / name))
+            fs::remove_all(entry.path());
+    }
     return 0;
 }
