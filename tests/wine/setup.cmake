@@ -4,6 +4,7 @@ if(TARGET Setup)
     target_sources(setup_dialog_test PRIVATE ${PROJECT_SOURCE_DIR}/src/res/setup.rc)
     add_dependencies(setup_e2e_test Setup)
     add_dependencies(setup_browse_test Setup)
+    add_dependencies(setup_checksum_test Setup)
     # The folder picker again under a release that accepts the system drive.
     setup_add_wine_test(NAME setup_browse_test_winxp64 TARGET setup_browse_test VERSION winxp64
         TIMEOUT 120)
@@ -12,4 +13,5 @@ if(TARGET Setup)
     # case alone takes about half a minute.
     set_tests_properties(setup_e2e_test PROPERTIES TIMEOUT 300)
     set_tests_properties(setup_dialog_test PROPERTIES TIMEOUT 180)
+    set_tests_properties(setup_checksum_test PROPERTIES TIMEOUT 180)
 endif()
