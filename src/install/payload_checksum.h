@@ -47,8 +47,9 @@ class EntryChecksum {
     Checksum sum_;
 };
 
-// Makes the trailer of a container as its entries are written: the count first, then per entry
-// its names and size and exactly its data, then Finish for the trailer's bytes.
+// Makes the trailer of a container as its entries are written: the count first (not negative),
+// then for each of exactly that many entries its names and size and then its data, then Finish
+// for the trailer's bytes.
 class TrailerBuilder {
   public:
     explicit TrailerBuilder(std::int32_t count);
