@@ -18,8 +18,9 @@ int CreateShortcut(const char* target, const char* linkPath);
 // Reads the shortcut at `linkPath` and writes the directory holding its target (no trailing
 // separator) into `outDirectory` (at least MAX_PATH bytes). 1 on success; 0 otherwise, with
 // `outDirectory` untouched. The shell may show its own dialog, owned by `ownerWindow`, while it
-// looks for a moved target.
-int ResolveShortcutDirectory(HWND ownerWindow, const char* linkPath, char* outDirectory);
+// looks for a moved target; with `allowShellUi` false it shows none (SLR_NO_UI).
+int ResolveShortcutDirectory(HWND ownerWindow, const char* linkPath, char* outDirectory,
+                             bool allowShellUi = true);
 
 // File-system path of a special folder (CSIDL_DESKTOP, CSIDL_PROGRAMS) into `outPath`
 // (MAX_PATH bytes). False when it cannot be had; `outPath` is then not to be used.
