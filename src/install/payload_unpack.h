@@ -25,9 +25,11 @@ struct UnpackHooks {
 // otherwise), and the data it declares fits the space free on the target's volume (kNoSpace).
 // Bytes after the last entry are ignored. Entries whose names hold a parent reference (".."), a
 // device name, an empty file name or the form of a temporary are skipped with their progress step.
-// Every other entry is written to a temporary beside its final name and moved over it only when
-// complete, so each file holds either its earlier content or the entry's whole data; the first
-// entry that cannot be written stops the run (kWriteFailed, with the file's path), its temporary
-// removed and the entries before it in place. No exception leaves this function.
+// Every other entry is written to a temporary beside its final name; once all are written and on
+// the disk, each is moved over its final name, so every file holds either its earlier content or
+// the entry's whole data, whenever the run ends. The first entry that cannot be written (its
+// folder cannot be made, a folder, a read-only file or a file held open stands in its place, the
+// disk fails) stops the run before anything has been replaced (kWriteFailed, with the file's
+// path), and every temporary is removed. No exception leaves this function.
 UnpackOutcome UnpackPayload(ProgressSink& progress, const std::string& targetDir,
                             PayloadSource& payload, const UnpackHooks& hooks = {});

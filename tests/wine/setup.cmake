@@ -4,6 +4,7 @@ if(TARGET Setup)
     target_sources(setup_dialog_test PRIVATE ${PROJECT_SOURCE_DIR}/src/res/setup.rc)
     add_dependencies(setup_e2e_test Setup)
     add_dependencies(setup_browse_test Setup)
+    add_dependencies(setup_failure_test Setup)
     # The folder picker again under a release that accepts the system drive.
     setup_add_wine_test(NAME setup_browse_test_winxp64 TARGET setup_browse_test VERSION winxp64
         TIMEOUT 120)
@@ -11,5 +12,9 @@ if(TARGET Setup)
     # Every wait inside has its own limit; these bound a binary as a whole. The running-player
     # case alone takes about half a minute.
     set_tests_properties(setup_e2e_test PROPERTIES TIMEOUT 300)
+    # The full-disk case installs onto a small tmpfs that the runner mounts as drive T: (as root;
+    # refused otherwise, and the case then reports itself as not tested).
+    set_tests_properties(setup_failure_test PROPERTIES TIMEOUT 300
+        ENVIRONMENT_MODIFICATION "SETUP_WINE_SMALL_DRIVE=set:t:8m")
     set_tests_properties(setup_dialog_test PROPERTIES TIMEOUT 180)
 endif()

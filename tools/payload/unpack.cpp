@@ -162,7 +162,7 @@ int UnpackContainer(const fs::path& container, const fs::path& target, const Cod
             return 1;
         case UnpackStatus::kWriteFailed:
             error = PathForMessage(outcome.path, codePage) +
-                    ": cannot write it; unpacking stopped there (the earlier entries are in place)";
+                    ": cannot write it; unpacking stopped there and no file was replaced";
             return 1;
     }
 
