@@ -39,8 +39,8 @@ int RunUnattended(const SetupCommandLine& options, UniqueHandle& instanceMutex) 
         return setup_exit::kAlreadyRunning;
     }
     // No shell dialog either while an earlier installation's shortcut is resolved.
-    std::string target = options.targetDir ? *options.targetDir
-                                           : FindPreviousInstallDir(nullptr, false);
+    std::string target =
+        options.targetDir ? *options.targetDir : FindPreviousInstallDir(nullptr, false);
     if (target.empty()) return setup_exit::kUsage;
     if (IsRefusedSystemDriveHere(target)) return setup_exit::kSystemDrive;
     if (FindProcessByName(kMainProcessName) != kNoProcess ||

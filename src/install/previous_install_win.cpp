@@ -35,8 +35,8 @@ std::optional<std::string> DirectoryFromShortcut(HWND ownerWindow, int csidl, co
     std::optional<std::string> linkPath = JoinPath(folder.data(), suffix);
     if (!linkPath) return std::nullopt;
     std::array<char, MAX_PATH> directory{};
-    if (ResolveShortcutDirectory(ownerWindow, linkPath->c_str(), directory.data(),
-                                 allowShellUi) != 1) {
+    if (ResolveShortcutDirectory(ownerWindow, linkPath->c_str(), directory.data(), allowShellUi) !=
+        1) {
         return std::nullopt;
     }
     return std::string(directory.data());
@@ -53,11 +53,12 @@ std::string FindPreviousInstallDir(HWND ownerWindow, bool allowShellUi) {
             return DirectoryFromRegistry(entry.get());
         }
     }
-    if (auto directory =
-            DirectoryFromShortcut(ownerWindow, CSIDL_DESKTOP, kDesktopShortcutSuffix, allowShellUi)) {
+    if (auto directory = DirectoryFromShortcut(ownerWindow, CSIDL_DESKTOP, kDesktopShortcutSuffix,
+                                               allowShellUi)) {
         return *directory;
     }
-    if (auto directory = DirectoryFromShortcut(ownerWindow, CSIDL_PROGRAMS, kGroupShortcutSuffix, allowShellUi)) {
+    if (auto directory = DirectoryFromShortcut(ownerWindow, CSIDL_PROGRAMS, kGroupShortcutSuffix,
+                                               allowShellUi)) {
         return *directory;
     }
     return {};

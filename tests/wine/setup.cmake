@@ -5,6 +5,7 @@ if(TARGET Setup)
     add_dependencies(setup_e2e_test Setup)
     add_dependencies(setup_browse_test Setup)
     add_dependencies(setup_failure_test Setup)
+    add_dependencies(setup_silent_test Setup)
     # The folder picker again under a release that accepts the system drive.
     setup_add_wine_test(NAME setup_browse_test_winxp64 TARGET setup_browse_test VERSION winxp64
         TIMEOUT 120)
@@ -17,4 +18,8 @@ if(TARGET Setup)
     set_tests_properties(setup_failure_test PROPERTIES TIMEOUT 300
         ENVIRONMENT_MODIFICATION "SETUP_WINE_SMALL_DRIVE=set:t:8m")
     set_tests_properties(setup_dialog_test PROPERTIES TIMEOUT 180)
+    # Unattended installs and exit codes; the full-disk case on a small drive T: as above.
+    # A drive D: other than the system drive, which the default release refuses.
+    set_tests_properties(setup_silent_test PROPERTIES TIMEOUT 300
+        ENVIRONMENT_MODIFICATION "SETUP_WINE_SMALL_DRIVE=set:t:8m;SETUP_WINE_DATA_DRIVE=set:d")
 endif()

@@ -281,7 +281,7 @@ TEST_P(CutShortPayloadTest, IsRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(run.caption, kCaption);
     EXPECT_EQ(run.text, kDownloadAgain);
     EXPECT_TRUE(run.okOnly);
-    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.exitCode, 5u);
 
     EXPECT_FALSE(wt::DirectoryExists(target)) << "something of the payload was written";
     EXPECT_FALSE(wt::DirectoryExists(scratch_ + "\\程序"));
@@ -368,7 +368,7 @@ TEST_P(BlockedFileTest, IsNamedAndTheEarlierFileStaysWhole) {
     EXPECT_EQ(run.text,
               "无法写入文件:\n" + blocked + "\n请关闭正在使用该文件的程序或检查磁盘后重新安装!");
     EXPECT_TRUE(run.okOnly);
-    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.exitCode, 7u);
 
     if (holder) {
         EXPECT_TRUE(holder.Running()) << "the holder ended before the installer was done";
@@ -434,7 +434,7 @@ TEST_F(FailedInstallTest, ATargetVolumeTooSmallIsRefusedBeforeAnythingIsWritten)
                             std::to_string(available.QuadPart / kMegabyte) +
                             " MB 可用。\n请清理磁盘或选择其他目录后重新安装!");
     EXPECT_TRUE(run.okOnly);
-    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.exitCode, 6u);
 
     EXPECT_FALSE(wt::DirectoryExists(target));
     EXPECT_EQ(tfs::List(root), std::vector<std::string>{}) << "something was written to " << drive;
