@@ -110,8 +110,9 @@ UninstallPlan PlanUninstall(std::string_view folder, std::string_view listBytes,
         std::optional<ListLineProblem> problem = CheckLine(line, rules, levels);
         std::string path;
         if (!problem) {
-            std::optional<std::string> joined =
-                JoinPath(folder, "\\" + Joined(levels, levels.size()));
+            std::string tail(1, '\\');
+            tail += Joined(levels, levels.size());
+            std::optional<std::string> joined = JoinPath(folder, tail);
             if (joined) {
                 path = std::move(*joined);
             } else {
