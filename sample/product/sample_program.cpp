@@ -1,6 +1,7 @@
-// One of the four programs of the sample product, chosen at build time: the radio player itself,
-// its uninstaller, the recording-to-MP3 tool or the repair tool. Each is a small window that says
-// what it stands for; the player also shows its version texts and the folder it runs from.
+// Three of the four programs of the sample product, chosen at build time: the radio player
+// itself, the recording-to-MP3 tool or the repair tool. Each is a small window that says what it
+// stands for; the player also shows its version texts and the folder it runs from. The fourth,
+// the uninstaller, is uninstaller.cpp.
 #include <windows.h>
 
 #include <array>
@@ -11,9 +12,6 @@ namespace {
 #if defined(SAMPLE_ROLE_MAIN)
 constexpr char kTitle[] = "澜舟雅韵全球网络收音机";
 constexpr char kPurpose[] = "示例产品: 桌面网络收音机。";
-#elif defined(SAMPLE_ROLE_UNINSTALLER)
-constexpr char kTitle[] = "卸载澜舟雅韵";
-constexpr char kPurpose[] = "示例产品的卸载程序。";
 #elif defined(SAMPLE_ROLE_RECORDER)
 constexpr char kTitle[] = "录音转MP3工具";
 constexpr char kPurpose[] = "示例产品的录音转MP3工具。";
