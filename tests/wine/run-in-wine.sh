@@ -7,6 +7,7 @@
 #   SETUP_WINE_VERSION  Windows version for winecfg /v (vista, winxp64, win7, ...), empty for Wine's default
 #   SETUP_WINE_KEEP     non-empty: leave the prefix's wineserver running and the prefix in place
 #   SETUP_WINE_REUSE    non-empty: run in the prefix left by an earlier call instead of a fresh one
+#   SETUP_WINE_DRIVE_D  a folder that becomes the fresh prefix's drive D:, emptied first
 #
 # Nothing here touches the user's own ~/.wine or desktop: HOME is a folder below SETUP_WINE_ROOT.
 set -euo pipefail
@@ -67,6 +68,11 @@ for link in "$prefix"/drive_c/users/*/*; do
         mkdir "$link"
     fi
 done
+if [ -n "${SETUP_WINE_DRIVE_D:-}" ]; then
+    rm -rf "$SETUP_WINE_DRIVE_D"
+    mkdir -p "$SETUP_WINE_DRIVE_D"
+    ln -sfn "$SETUP_WINE_DRIVE_D" "$prefix/dosdevices/d:"
+fi
 export WINEPREFIX="$prefix"
 
 if [ -n "$version" ]; then
