@@ -50,7 +50,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
             SetBkMode(dc, TRANSPARENT);
             std::string text = BodyText();
-            DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &area, DT_LEFT | DT_WORDBREAK);
+            DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &area,
+                      DT_LEFT | DT_WORDBREAK);
             SelectObject(dc, oldFont);
             EndPaint(window, &paint);
             return 0;
@@ -74,8 +75,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = "QuenVoxSampleWindow";
     if (!RegisterClassA(&windowClass)) return 1;
-    HWND window = CreateWindowExA(0, windowClass.lpszClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, 480, 220, nullptr, nullptr, instance, nullptr);
+    HWND window =
+        CreateWindowExA(0, windowClass.lpszClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 480, 220, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) return 1;
     ShowWindow(window, show);
     UpdateWindow(window);

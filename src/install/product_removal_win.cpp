@@ -122,10 +122,8 @@ void RemoveUninstallEntry(const std::string& folder, std::vector<std::string>& n
         // An entry that names another installation's uninstaller belongs to that one.
         if (command && !CommandPointsInto(*command, folder, SystemMultibyteRules())) return;
     }
-    UniqueRegKey uninstall;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_ALL_ACCESS, uninstall.put()) !=
-            ERROR_SUCCESS ||
-        RegDeleteKeyA(uninstall.get(), kRegistryName) != ERROR_SUCCESS) {
+    // The entry has no subkeys of its own, so the XP-era call removes it whole.
+    if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallEntryKey) != ERROR_SUCCESS) {
         notRemoved.push_back(MachineKeyName(kUninstallEntryKey));
     }
 }
