@@ -75,6 +75,7 @@ cd "$run"
 # Runs the driver's uninstall command (uninstall or uninstall-shortcut) and prints its report;
 # fails unless nothing of the installation is left.
 uninstall() {
+    rm -f setup-demo.txt
     ../../tests/wine/run-in-wine.sh "$(winpath "$run/tools/setup-demo.exe")" "$1" >/dev/null 2>&1 || true
     iconv -f GBK -t UTF-8 setup-demo.txt 2>/dev/null || { echo "run: the driver left no report" >&2; return 1; }
     grep -q '^    nothing: ' setup-demo.txt
@@ -96,9 +97,10 @@ if [ "$mode" = display ]; then
             exit
         fi
     fi
-    echo "The product stays installed. Uninstall it through the shortcut 卸载澜舟雅韵 in the Start"
-    echo "menu's group 澜舟雅韵 (wine explorer /desktop in this prefix has a Start menu), or run"
-    echo "  SETUP_WINE_ROOT=$run/wine SETUP_WINE_PREFIX=demo SETUP_WINE_REUSE=1 tests/wine/run-in-wine.sh 'D:\QuenVox\quenunset.exe'"
+    echo "The product stays installed. To open its shortcut 卸载澜舟雅韵 later and see what is left:"
+    echo "  (cd $run && SETUP_WINE_ROOT=$run/wine SETUP_WINE_PREFIX=demo SETUP_WINE_REUSE=1 \\"
+    echo "   ../../tests/wine/run-in-wine.sh '$(winpath "$run/tools/setup-demo.exe")' uninstall-shortcut;"
+    echo "   iconv -f GBK -t UTF-8 setup-demo.txt)"
     exit 0
 fi
 

@@ -629,10 +629,23 @@ int Uninstall(bool throughShortcut) {
         open.fMask = SEE_MASK_NOCLOSEPROCESS;
         open.lpFile = link.c_str();
         open.nShow = SW_SHOWNORMAL;
-        if (!ShellExecuteExA(&open) || open.hProcess == nullptr) {
-            return Fail("the uninstall shortcut could not be opened");
-        }
+        if (!ShellExecuteExA(&open)) return Fail("the uninstall shortcut could not be opened");
+        // The shell may start a shortcut's program without handing out its process.
         UniqueHandle process(open.hProcess);
+        if (!process) {
+            WaitUntil([&] { return RunningProcess("quenunset.exe"); }, 30000);
+            UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+            PROCESSENTRY32 entry{};
+            entry.dwSize = sizeof entry;
+            for (BOOL more = Process32First(snapshot.get(), &entry); more && !process;
+                 more = Process32Next(snapshot.get(), &entry)) {
+                if (lstrcmpiA(entry.szExeFile, "quenunset.exe") == 0) {
+                    process.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE,
+                                              entry.th32ProcessID));
+                }
+            }
+            if (!process) return Fail("the uninstaller did not start");
+        }
         WaitForUninstaller(process.get(), uninstaller, exitCode);
     } else {
         std::string command =
