@@ -131,4 +131,7 @@ mv setup-demo.txt setup-demo-install.txt
 
 echo
 echo "== the uninstaller, as a script runs it: the uninstall entry's command with /S"
-uninstall uninstall
+status=0
+uninstall uninstall || status=$?
+WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+exit "$status"
