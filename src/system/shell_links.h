@@ -22,6 +22,12 @@ int CreateShortcut(const char* target, const char* linkPath);
 int ResolveShortcutDirectory(HWND ownerWindow, const char* linkPath, char* outDirectory,
                              bool allowShellUi = true);
 
+// The target path stored in the shortcut at `linkPath`, as stored: nothing is resolved and no
+// dialog is shown, so a shortcut whose target is gone still tells where it pointed. Written into
+// `outTarget` (MAX_PATH bytes); false when the file cannot be loaded as a shortcut or holds no
+// path, with `outTarget` untouched.
+bool ReadShortcutTarget(const char* linkPath, char* outTarget);
+
 // File-system path of a special folder (CSIDL_DESKTOP, CSIDL_PROGRAMS) into `outPath`
 // (MAX_PATH bytes). False when it cannot be had; `outPath` is then not to be used.
 bool GetShellFolderPath(int csidl, char* outPath);

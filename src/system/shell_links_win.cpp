@@ -88,6 +88,26 @@ int ResolveShortcutDirectory(HWND ownerWindow, const char* linkPath, char* outDi
     return 1;
 }
 
+bool ReadShortcutTarget(const char* linkPath, char* outTarget) {
+    ScopedComInitialize com;
+    ComPtr<IShellLinkA> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                &link))) {
+        return false;
+    }
+    ComPtr<IPersistFile> file;
+    if (FAILED(link.As(&file))) return false;
+    WidePathBuffer widePath;
+    if (!AnsiPathToWide(linkPath, widePath)) return false;
+    if (FAILED(file->Load(widePath.data(), STGM_READ))) return false;
+    std::array<char, MAX_PATH> target{};
+    if (link->GetPath(target.data(), MAX_PATH, nullptr, SLGP_RAWPATH) != S_OK) return false;
+    target.back() = '\0';
+    if (target[0] == '\0') return false;
+    std::memcpy(outTarget, target.data(), std::strlen(target.data()) + 1);
+    return true;
+}
+
 bool GetShellFolderPath(int csidl, char* outPath) {
     ComPtr<IMalloc> allocator;
     if (FAILED(SHGetMalloc(&allocator))) return false;

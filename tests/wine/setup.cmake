@@ -21,5 +21,6 @@ if(TARGET Setup)
     # Unattended installs and exit codes; the full-disk case on a small drive T: as above.
     # A drive D: other than the system drive, which the default release refuses.
     set_tests_properties(setup_silent_test PROPERTIES TIMEOUT 300
-        ENVIRONMENT_MODIFICATION "SETUP_WINE_SMALL_DRIVE=set:t:8m;SETUP_WINE_DATA_DRIVE=set:d")
+        ENVIRONMENT_MODIFICATION
+        "SETUP_WINE_SMALL_DRIVE=set:t:8m;SETUP_WINE_DRIVE_D=set:${SETUP_WINE_ROOT}/drives/setup_silent_test")
 endif()

@@ -35,12 +35,13 @@ struct Command {
     const char* arguments;  // the positional arguments, for messages
     std::size_t positionals;
     bool takesJson;
+    bool takesFileList;
     const char* help;
 };
 
 constexpr Command kCommands[] = {
-    {"pack", "<folder> <Data.cab>", 2, false,
-     "usage: payload-tool pack [--codepage N] <folder> <Data.cab>\n"
+    {"pack", "<folder> <Data.cab>", 2, false, true,
+     "usage: payload-tool pack [--codepage N] [--file-list NAME] <folder> <Data.cab>\n"
      "\n"
      "Every regular file below <folder> becomes an entry. Its folder is stored as the installer\n"
      "expects it: a leading backslash and levels separated by backslashes, the top level as an\n"
@@ -55,8 +56,13 @@ constexpr Command kCommands[] = {
      "(fields beginning below 2 GiB, at most 21474836 entries); a symbolic link or special file.\n"
      "Empty folders cannot be stored; each is named in a warning.\n"
      "\n"
-     "options:\n"},
-    {"list", "<Data.cab>", 1, true,
+     "options:\n"
+     "  --file-list NAME\n"
+     "                 add a top-level entry NAME that lists the relative path of every other\n"
+     "                 entry in container order, one a line (backslashes, the code page, CR LF),\n"
+     "                 so that the installed product knows its own files; refused when the\n"
+     "                 folder holds a file Windows would take for NAME\n"},
+    {"list", "<Data.cab>", 1, true, false,
      "usage: payload-tool list [--codepage N] [--json] <Data.cab>\n"
      "\n"
      "One line per entry: its data size, directory name and file name (converted to UTF-8;\n"
@@ -67,7 +73,7 @@ constexpr Command kCommands[] = {
      "  --json         one JSON object: codepage, count, entries (directory, file, size, offset,\n"
      "                 and directory_hex or file_hex for a name not valid in the code page),\n"
      "                 total_bytes and problem (null when there is none)\n"},
-    {"verify", "<Data.cab>", 1, false,
+    {"verify", "<Data.cab>", 1, false, false,
      "usage: payload-tool verify [--codepage N] <Data.cab>\n"
      "\n"
      "Checks the container and reports its first problem with the entry and offset: an entry\n"
@@ -79,7 +85,7 @@ constexpr Command kCommands[] = {
      "Exit status 0 when there is none, 1 otherwise.\n"
      "\n"
      "options:\n"},
-    {"unpack", "<Data.cab> <folder>", 2, false,
+    {"unpack", "<Data.cab> <folder>", 2, false, false,
      "usage: payload-tool unpack [--codepage N] <Data.cab> <folder>\n"
      "\n"
      "Unpacks the container into <folder> (created if missing) with the installer's own unpacker:\n"
@@ -98,6 +104,7 @@ struct Options {
     unsigned codePage = kDefaultCodePage;
     bool json = false;
     bool help = false;
+    std::string fileList;
     std::vector<std::string> positionals;
 };
 
@@ -141,6 +148,17 @@ std::optional<int> ParseOptions(const std::vector<std::string>& arguments, Optio
             options.help = true;
         } else if (argument == "--json" && command->takesJson) {
             options.json = true;
+        } else if (command->takesFileList &&
+                   (argument == "--file-list" || argument.starts_with("--file-list="))) {
+            if (argument == "--file-list") {
+                if (i + 1 == arguments.size())
+                    return UsageError(command, "--file-list needs a file name");
+                options.fileList = arguments[++i];
+            } else {
+                options.fileList = argument.substr(std::string("--file-list=").size());
+            }
+            if (options.fileList.empty())
+                return UsageError(command, "--file-list needs a file name");
         } else if (argument == "--codepage" || argument.starts_with("--codepage=")) {
             std::string value;
             if (argument == "--codepage") {
@@ -214,7 +232,8 @@ int RunPack(const Command& command, const Options& options, const CodePage& code
 
     PackPlan plan;
     std::string error;
-    if (!PlanPack(folder, codePage, plan, error) || !WritePack(plan, output, error)) {
+    if (!PlanPack(folder, codePage, plan, error, options.fileList) ||
+        !WritePack(plan, output, error)) {
         return Failure(command, error);
     }
     for (const std::string& warning : plan.warnings) {
