@@ -1,6 +1,7 @@
-// One of the four programs of the sample product, chosen at build time: the radio player itself,
-// its uninstaller, the recording-to-MP3 tool or the repair tool. Each is a small window that says
-// what it stands for; the player also shows its version texts and the folder it runs from.
+// Three of the four programs of the sample product, chosen at build time: the radio player
+// itself, the recording-to-MP3 tool or the repair tool. Each is a small window that says what it
+// stands for; the player also shows its version texts and the folder it runs from. The fourth,
+// the uninstaller, is uninstaller.cpp.
 #include <windows.h>
 
 #include <array>
@@ -11,9 +12,6 @@ namespace {
 #if defined(SAMPLE_ROLE_MAIN)
 constexpr char kTitle[] = "澜舟雅韵全球网络收音机";
 constexpr char kPurpose[] = "示例产品: 桌面网络收音机。";
-#elif defined(SAMPLE_ROLE_UNINSTALLER)
-constexpr char kTitle[] = "卸载澜舟雅韵";
-constexpr char kPurpose[] = "示例产品的卸载程序。";
 #elif defined(SAMPLE_ROLE_RECORDER)
 constexpr char kTitle[] = "录音转MP3工具";
 constexpr char kPurpose[] = "示例产品的录音转MP3工具。";
@@ -52,7 +50,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
             SetBkMode(dc, TRANSPARENT);
             std::string text = BodyText();
-            DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &area, DT_LEFT | DT_WORDBREAK);
+            DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &area,
+                      DT_LEFT | DT_WORDBREAK);
             SelectObject(dc, oldFont);
             EndPaint(window, &paint);
             return 0;
@@ -76,8 +75,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = "QuenVoxSampleWindow";
     if (!RegisterClassA(&windowClass)) return 1;
-    HWND window = CreateWindowExA(0, windowClass.lpszClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, 480, 220, nullptr, nullptr, instance, nullptr);
+    HWND window =
+        CreateWindowExA(0, windowClass.lpszClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 480, 220, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) return 1;
     ShowWindow(window, show);
     UpdateWindow(window);

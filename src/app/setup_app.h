@@ -15,13 +15,17 @@ class SetupApp : public CWinApp {
     SetupApp();
     ~SetupApp() override;
 
-    // Shows "安装程序已经运行!" and returns when another installer holds the mutex; otherwise
-    // holds the mutex and runs the setup dialog. Always false: the process then ends.
+    // Reads the command line: /S installs without a window, /? shows the usage. Otherwise shows
+    // "安装程序已经运行!" and returns when another installer holds the mutex, or holds the mutex
+    // and runs the setup dialog. Always false: the process then ends.
     BOOL InitInstance() override;
+    // The exit code of what InitInstance did (setup_exit).
+    int ExitInstance() override;
 
   private:
     // Held, never released, for the life of the process.
     UniqueHandle m_hInstanceMutex;
+    int m_nExitCode = 0;
 };
 
 extern SetupApp theApp;

@@ -39,7 +39,7 @@ int AfxWinMain(HINSTANCE instance) {
     CWinApp* app = AfxGetApp();
     if (app == nullptr) return 1;
     app->m_hInstance = instance;
-    if (!app->InitInstance()) return 0;
+    if (!app->InitInstance()) return app->ExitInstance();
     return app->Run();
 }
 

@@ -30,6 +30,8 @@ class CWinApp {
 
     // Runs once; returning false tells the entry point to run no message loop and end.
     virtual BOOL InitInstance() { return FALSE; }
+    // Runs when InitInstance returned false; its result is the process exit code.
+    virtual int ExitInstance() { return 0; }
     // Runs the message loop when InitInstance returned true; the exit code.
     virtual int Run();
 
@@ -58,8 +60,8 @@ HINSTANCE AfxGetResourceHandle();
 inline void AfxEnableControlContainer() {}
 
 // The body of the process entry point: hands the instance to the one application object and runs
-// its InitInstance, then its message loop if InitInstance asked for one. The exit code: 0 when
-// no loop ran, 1 without an application object.
+// its InitInstance, then its message loop if InitInstance asked for one. The exit code: the
+// application's ExitInstance when no loop ran, 1 without an application object.
 int AfxWinMain(HINSTANCE instance);
 
 // Title derived from the running executable's file name.

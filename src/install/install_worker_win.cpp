@@ -26,19 +26,22 @@ void RunStep(Step&& step) noexcept {
 
 }  // namespace
 
+UnpackOutcome InstallProduct(InstallOwner& owner) {
+    UnpackOutcome outcome = ExtractPayload(owner);
+    // A product whose files are not all in place is not registered.
+    if (!outcome.ok()) return outcome;
+    // Read only now, after the last file: a tick changed during unpacking counts.
+    int autoRun = owner.GetAutoRunCheck();
+    RegisterProduct(owner.GetInstallPath(), autoRun);
+    return outcome;
+}
+
 UINT __cdecl InstallThreadProc(LPVOID parameter) {
     InstallOwner& owner = *static_cast<InstallOwner*>(parameter);
 
     RunStep([&] {
-        UnpackOutcome outcome = ExtractPayload(owner);
-        if (!outcome.ok()) {
-            // A product whose files are not all in place is not registered.
-            owner.ReportUnpackFailure(outcome);
-            return;
-        }
-        // Read only now, after the last file: a tick changed during unpacking counts.
-        int autoRun = owner.GetAutoRunCheck();
-        RegisterProduct(owner.GetInstallPath(), autoRun);
+        UnpackOutcome outcome = InstallProduct(owner);
+        if (!outcome.ok()) owner.ReportUnpackFailure(outcome);
     });
     RunStep([&] { owner.SetInstallButtonText(kFinishedCaption); });
     // From here on the dialog's cancel operation ends the dialog again; the last step relies on it.

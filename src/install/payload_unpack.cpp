@@ -30,49 +30,57 @@ void ClearStaleTemporaries(const std::string& folder) {
     }
 }
 
-// A temporary file that is removed again unless it has been moved over its final name.
-class PendingFile {
+// A temporary being written; removed again unless it is complete and handed on.
+class TemporaryFile {
   public:
-    explicit PendingFile(std::string path)
+    explicit TemporaryFile(std::string path)
         : path_(std::move(path)), stream_(fsapi::OpenFile(path_.c_str(), "wb")) {}
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-    ~PendingFile() {
-        if (stream_ != nullptr) std::fclose(stream_);
-        if (created_ && !placed_) fsapi::RemoveFile(path_.c_str());
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (stream_ != nullptr) {
+            std::fclose(stream_);
+            fsapi::RemoveFile(path_.c_str());
+        }
     }
 
     std::FILE* stream() const { return stream_; }
 
-    // Puts the data on the disk, closes the file and moves it over `target`.
-    bool PlaceAt(const std::string& target) {
-        bool flushed = fsapi::FlushToDisk(stream_);
-        bool closed = std::fclose(std::exchange(stream_, nullptr)) == 0;
-        placed_ = flushed && closed && fsapi::MoveFileOver(path_.c_str(), target.c_str());
-        return placed_;
-    }
+    // Closes the file; true when everything written reached the system. Either way the file is
+    // the caller's to remove from then on.
+    bool Close() { return std::fclose(std::exchange(stream_, nullptr)) == 0; }
 
   private:
     std::string path_;
     std::FILE* stream_;
-    bool created_ = stream_ != nullptr;
-    bool placed_ = false;
 };
 
+// Writes every entry to a temporary beside its final name first, and moves the temporaries over
+// their final names only once all of them are written and on the disk: a failure while writing
+// leaves every earlier file as it was, and no file is ever found cut short, after an abrupt end
+// or a power cut alike. Whatever was not moved into place is removed with the unpacker.
 class Unpacker {
   public:
     Unpacker(PayloadSource& payload, const UnpackHooks& hooks) : payload_(payload), hooks_(hooks) {}
+    Unpacker(const Unpacker&) = delete;
+    Unpacker& operator=(const Unpacker&) = delete;
+    ~Unpacker() {
+        for (const Pending& pending : pending_) fsapi::RemoveFile(pending.temporary.c_str());
+    }
 
-    // Writes one entry to `output`; kDone, kWriteFailed or, when the container cannot be read
-    // where the first pass found the data, kPayloadCutShort. With `expected`, the entry's bytes
-    // are checked against it as they are copied: kPayloadDamaged when they differ, and the file
-    // is not put in place.
+    // Writes one entry to a temporary for `output`; kDone, kWriteFailed or, when the container
+    // cannot be read where the first pass found the data, kPayloadCutShort. With `expected`, the
+    // entry's bytes are checked against it as they are copied: kPayloadDamaged when they differ,
+    // and the temporary is removed.
     UnpackStatus Write(const PayloadEntry& entry, const std::string& output,
                        std::optional<std::uint64_t> expected) {
+        // What stands in the way is found now, before anything has been replaced.
+        if (!fsapi::IsReplaceable(output.c_str())) return UnpackStatus::kWriteFailed;
         std::string folder(DirectoryOf(output));
         if (swept_.insert(folder).second) ClearStaleTemporaries(folder);
-        PendingFile pending(FormOutputPath(folder, TemporaryFileName(entry.index)));
-        if (pending.stream() == nullptr) return UnpackStatus::kWriteFailed;
+        std::string temporary = FormOutputPath(folder, TemporaryFileName(entry.index));
+        TemporaryFile file(temporary);
+        if (file.stream() == nullptr) return UnpackStatus::kWriteFailed;
         if (entry.size > 0 && chunk_.empty()) chunk_.resize(kCopyChunk);
         if (expected) sum_.Begin(entry.directoryName, entry.fileName, entry.size);
         std::uint64_t remaining = entry.size;
@@ -84,7 +92,7 @@ class Unpacker {
                 return UnpackStatus::kPayloadCutShort;
             // While the piece is still in the cache.
             if (expected) sum_.Add(chunk_.data(), step);
-            if (std::fwrite(chunk_.data(), 1, step, pending.stream()) != step)
+            if (std::fwrite(chunk_.data(), 1, step, file.stream()) != step)
                 return UnpackStatus::kWriteFailed;
             remaining -= step;
             offset += static_cast<std::int64_t>(step);
@@ -92,7 +100,27 @@ class Unpacker {
             if (hooks_.onData) hooks_.onData(written_);
         }
         if (expected && sum_.Value() != *expected) return UnpackStatus::kPayloadDamaged;
-        return pending.PlaceAt(output) ? UnpackStatus::kDone : UnpackStatus::kWriteFailed;
+        pending_.push_back({temporary, output});
+        if (!file.Close()) return UnpackStatus::kWriteFailed;
+        return UnpackStatus::kDone;
+    }
+
+    // Puts every temporary on the disk, then moves each over its final name in entry order.
+    UnpackOutcome PlaceAll() {
+        std::vector<std::string> temporaries;
+        temporaries.reserve(pending_.size());
+        for (const Pending& pending : pending_) temporaries.push_back(pending.temporary);
+        if (std::optional<std::size_t> failed = fsapi::FlushFilesToDisk(temporaries)) {
+            return UnpackOutcome::WriteFailed(pending_[*failed].output);
+        }
+        std::size_t placed = 0;
+        for (; placed < pending_.size(); ++placed) {
+            const Pending& pending = pending_[placed];
+            if (!fsapi::MoveFileOver(pending.temporary.c_str(), pending.output.c_str())) break;
+        }
+        std::string failed = placed < pending_.size() ? pending_[placed].output : std::string();
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(placed));
+        return failed.empty() ? UnpackOutcome{} : UnpackOutcome::WriteFailed(failed);
     }
 
     std::string Map(const std::string& name) const {
@@ -100,11 +128,17 @@ class Unpacker {
     }
 
   private:
+    struct Pending {
+        std::string temporary;
+        std::string output;
+    };
+
     PayloadSource& payload_;
     const UnpackHooks& hooks_;
     std::vector<char> chunk_;
     EntryChecksum sum_;
     std::set<std::string> swept_;
+    std::vector<Pending> pending_;
     std::uint64_t written_ = 0;
 };
 
@@ -161,7 +195,7 @@ UnpackOutcome UnpackPayload(ProgressSink& progress, const std::string& targetDir
                                          ? UnpackStatus::kPayloadDamaged
                                          : UnpackStatus::kPayloadCutShort);
         }
-        return {};
+        return unpacker.PlaceAll();
     } catch (...) {
         // Out of memory, above all: the entry at hand was not written.
         return UnpackOutcome::WriteFailed(current);

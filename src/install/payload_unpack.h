@@ -26,11 +26,13 @@ struct UnpackHooks {
 // (kPayloadDamaged otherwise), and the data it declares fits the space free on the target's volume
 // (kNoSpace). Other bytes after the last entry are ignored. Entries whose names hold a parent
 // reference (".."), a device name, an empty file name or the form of a temporary are skipped with
-// their progress step. Every other entry is written to a temporary beside its final name and moved
-// over it only when complete, so each file holds either its earlier content or the entry's whole
-// data; with a trailer, the entry's bytes are checked against its checksum as they are copied. The
-// first entry that cannot be written (kWriteFailed) or does not match its checksum
-// (kPayloadDamaged) stops the run, with the file's path: its temporary is removed, the entries
-// before it are in place. No exception leaves this function.
+// their progress step. Every other entry is written to a temporary beside its final name, its
+// bytes checked against its checksum as they are copied when the container carries a trailer;
+// once all are written and on the disk, each is moved over its final name, so every file holds
+// either its earlier content or the entry's whole data, whenever the run ends. The first entry
+// that cannot be written (its folder cannot be made, a folder, a read-only file or a file held
+// open stands in its place, the disk fails: kWriteFailed) or does not match its checksum
+// (kPayloadDamaged) stops the run before anything has been replaced, with the file's path, and
+// every temporary is removed. No exception leaves this function.
 UnpackOutcome UnpackPayload(ProgressSink& progress, const std::string& targetDir,
                             PayloadSource& payload, const UnpackHooks& hooks = {});

@@ -28,13 +28,15 @@ std::string DirectoryFromRegistry(HKEY entry) {
 }
 
 // The directory of the target of the shortcut at `suffix` below the special folder, or nullopt.
-std::optional<std::string> DirectoryFromShortcut(HWND ownerWindow, int csidl, const char* suffix) {
+std::optional<std::string> DirectoryFromShortcut(HWND ownerWindow, int csidl, const char* suffix,
+                                                 bool allowShellUi) {
     std::array<char, MAX_PATH> folder{};
     if (!GetShellFolderPath(csidl, folder.data())) return std::nullopt;
     std::optional<std::string> linkPath = JoinPath(folder.data(), suffix);
     if (!linkPath) return std::nullopt;
     std::array<char, MAX_PATH> directory{};
-    if (ResolveShortcutDirectory(ownerWindow, linkPath->c_str(), directory.data()) != 1) {
+    if (ResolveShortcutDirectory(ownerWindow, linkPath->c_str(), directory.data(), allowShellUi) !=
+        1) {
         return std::nullopt;
     }
     return std::string(directory.data());
@@ -42,7 +44,7 @@ std::optional<std::string> DirectoryFromShortcut(HWND ownerWindow, int csidl, co
 
 }  // namespace
 
-std::string FindPreviousInstallDir(HWND ownerWindow) {
+std::string FindPreviousInstallDir(HWND ownerWindow, bool allowShellUi) {
     {
         UniqueRegKey entry;
         // Once the uninstall entry exists it alone decides, even when its value is missing.
@@ -51,11 +53,12 @@ std::string FindPreviousInstallDir(HWND ownerWindow) {
             return DirectoryFromRegistry(entry.get());
         }
     }
-    if (auto directory =
-            DirectoryFromShortcut(ownerWindow, CSIDL_DESKTOP, kDesktopShortcutSuffix)) {
+    if (auto directory = DirectoryFromShortcut(ownerWindow, CSIDL_DESKTOP, kDesktopShortcutSuffix,
+                                               allowShellUi)) {
         return *directory;
     }
-    if (auto directory = DirectoryFromShortcut(ownerWindow, CSIDL_PROGRAMS, kGroupShortcutSuffix)) {
+    if (auto directory = DirectoryFromShortcut(ownerWindow, CSIDL_PROGRAMS, kGroupShortcutSuffix,
+                                               allowShellUi)) {
         return *directory;
     }
     return {};

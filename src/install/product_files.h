@@ -51,6 +51,10 @@ inline constexpr std::array<ProductShortcut, 6> kProductShortcuts = {{
 inline constexpr char kDesktopShortcutSuffix[] = "\\澜舟雅韵.lnk";
 inline constexpr char kGroupShortcutSuffix[] = "\\澜舟雅韵\\澜舟雅韵.lnk";
 
+// The list of the files the payload puts into the installation directory, itself one of its
+// top-level entries (payload-tool pack --file-list): what the uninstaller removes.
+inline constexpr char kFileListName[] = "quenunset.lst";
+
 // Registry entries, all below HKEY_LOCAL_MACHINE and all REG_SZ.
 inline constexpr char kRunKey[] = "software\\microsoft\\windows\\currentversion\\Run";
 inline constexpr char kUninstallKey[] = "software\\microsoft\\windows\\currentversion\\Uninstall";

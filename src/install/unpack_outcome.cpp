@@ -32,15 +32,15 @@ std::string UnpackOutcomeText(const UnpackOutcome& outcome) {
 int UnpackOutcomeExitCode(const UnpackOutcome& outcome) {
     switch (outcome.status) {
         case UnpackStatus::kDone:
-            return 0;
+            return setup_exit::kInstalled;
         case UnpackStatus::kPayloadMissing:
         case UnpackStatus::kPayloadCutShort:
         case UnpackStatus::kPayloadDamaged:
-            return 5;
+            return setup_exit::kPayloadUnusable;
         case UnpackStatus::kNoSpace:
-            return 6;
+            return setup_exit::kNoSpace;
         case UnpackStatus::kWriteFailed:
-            return 7;
+            return setup_exit::kWriteFailed;
     }
-    return 7;
+    return setup_exit::kWriteFailed;
 }

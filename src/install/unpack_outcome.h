@@ -54,6 +54,17 @@ struct UnpackOutcome {
 // for kDone. Sizes are given in MB: what is needed rounded up, what is free rounded down.
 std::string UnpackOutcomeText(const UnpackOutcome& outcome);
 
-// The installer's exit code for the outcome: 0 installed, 5 the payload is missing, cut short or
-// damaged, 6 not enough free space, 7 a file could not be written.
+// The installer's exit codes, one per outcome, the same with or without the dialog.
+namespace setup_exit {
+inline constexpr int kInstalled = 0;
+inline constexpr int kUsage = 1;  // a switch not understood, no target, or the dialog closed
+inline constexpr int kAlreadyRunning = 2;
+inline constexpr int kSystemDrive = 3;
+inline constexpr int kProductRunning = 4;
+inline constexpr int kPayloadUnusable = 5;  // missing, cut short or damaged
+inline constexpr int kNoSpace = 6;
+inline constexpr int kWriteFailed = 7;
+}  // namespace setup_exit
+
+// The exit code for an unpacking outcome: kInstalled, kPayloadUnusable, kNoSpace, kWriteFailed.
 int UnpackOutcomeExitCode(const UnpackOutcome& outcome);

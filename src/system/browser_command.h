@@ -3,22 +3,12 @@
 // rules come in from outside (the system's on Windows, a fixed table in tests).
 #pragma once
 
+#include "system/multibyte_rules.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
-
-// What the composition needs to know of the ANSI code page.
-class MultibyteRules {
-  public:
-    // True when `byte` begins a double-byte character.
-    virtual bool IsLeadByte(unsigned char byte) const = 0;
-    // The lower-case form of one whole character: a single byte, or a lead byte and its trail byte.
-    virtual std::string ToLower(std::string_view character) const = 0;
-
-  protected:
-    ~MultibyteRules() = default;
-};
 
 // The longest command line that is started: 255 characters, which with the terminator fill the
 // 256-byte buffer the launch is composed in.

@@ -5,10 +5,13 @@
 #include <io.h>
 #else
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #endif
+
+#include <algorithm>
 
 namespace fsapi {
 
@@ -35,12 +38,32 @@ std::int64_t FileSize(std::FILE* file) {
     return length < 0 ? -1 : length;
 }
 
-bool FlushToDisk(std::FILE* file) {
-    return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
+std::optional<std::size_t> FlushFilesToDisk(const std::vector<std::string>& paths) {
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        HANDLE file = CreateFileA(paths[i].c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return i;
+        bool flushed = FlushFileBuffers(file) != 0;
+        CloseHandle(file);
+        if (!flushed) return i;
+    }
+    return std::nullopt;
 }
 
 bool MoveFileOver(const char* from, const char* to) {
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool IsReplaceable(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) return false;
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
 }
 
 bool RemoveFile(const char* path) {
@@ -113,8 +136,21 @@ std::int64_t FileSize(std::FILE* file) {
     return info.st_size;
 }
 
-bool FlushToDisk(std::FILE* file) {
-    return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+std::optional<std::size_t> FlushFilesToDisk(const std::vector<std::string>& paths) {
+    std::vector<dev_t> synced;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        std::string native = Native(paths[i].c_str());
+        struct stat info {};
+        if (stat(native.c_str(), &info) != 0) return i;
+        if (std::find(synced.begin(), synced.end(), info.st_dev) != synced.end()) continue;
+        int descriptor = open(native.c_str(), O_RDONLY);
+        if (descriptor < 0) return i;
+        bool flushed = syncfs(descriptor) == 0;
+        close(descriptor);
+        if (!flushed) return i;
+        synced.push_back(info.st_dev);
+    }
+    return std::nullopt;
 }
 
 bool MoveFileOver(const char* from, const char* to) {
@@ -122,6 +158,12 @@ bool MoveFileOver(const char* from, const char* to) {
     struct stat info {};
     if (stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;
     return std::rename(Native(from).c_str(), target.c_str()) == 0;
+}
+
+bool IsReplaceable(const char* path) {
+    struct stat info {};
+    if (stat(Native(path).c_str(), &info) != 0) return true;
+    return !S_ISDIR(info.st_mode);
 }
 
 bool RemoveFile(const char* path) {

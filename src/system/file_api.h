@@ -23,13 +23,18 @@ bool SeekTo(std::FILE* file, std::int64_t offset);
 // Size of an open file in bytes, or -1.
 std::int64_t FileSize(std::FILE* file);
 
-// Writes what the stream buffers and asks the system to put the file's data on the disk, so a
-// file moved into place afterwards is never found empty after a power cut. False on failure.
-bool FlushToDisk(std::FILE* file);
+// Asks the system to put the data of the closed files at `paths` on the disk, so that a file moved
+// into place afterwards is never found empty or cut short after a power cut. The index of the
+// first file that could not be flushed, or nullopt when all are on the disk. (Windows flushes
+// each file; elsewhere each file system concerned is synchronised once.)
+std::optional<std::size_t> FlushFilesToDisk(const std::vector<std::string>& paths);
 // Moves the file `from` over `to` in one step (MoveFileExA with MOVEFILE_REPLACE_EXISTING and
 // MOVEFILE_WRITE_THROUGH): `to` is either left as it was or holds the whole new file. Fails when
 // `to` is a folder, is read-only or is held open without sharing.
 bool MoveFileOver(const char* from, const char* to);
+// False when an existing `path` could not be replaced by another file now: it is a folder, a
+// read-only file, or a file another program holds open without sharing. True when it is missing.
+bool IsReplaceable(const char* path);
 // Deletes one file; false when it cannot be deleted or does not exist.
 bool RemoveFile(const char* path);
 // Names of the files (not folders) directly inside `directory`; empty when it cannot be read.

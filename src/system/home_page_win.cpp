@@ -1,6 +1,7 @@
 #include "system/home_page.h"
 
 #include "system/browser_command.h"
+#include "system/system_multibyte_rules.h"
 #include "system/win_resource.h"
 
 #include <windows.h>
@@ -16,26 +17,6 @@ namespace {
 constexpr char kHtmlOpenCommandKey[] = "htmlfile\\shell\\open\\command";
 // Both the value's name and its data are read into buffers of this size.
 constexpr DWORD kRegistryBuffer = 256;
-
-// The ANSI code page's rules, as the system gives them.
-class SystemMultibyteRules : public MultibyteRules {
-  public:
-    bool IsLeadByte(unsigned char byte) const override { return IsDBCSLeadByte(byte) != FALSE; }
-    std::string ToLower(std::string_view character) const override {
-        std::array<char, 2> buffer{};
-        if (character.empty() || character.size() > buffer.size()) return std::string(character);
-        std::memcpy(buffer.data(), character.data(), character.size());
-        auto length = static_cast<int>(character.size());
-        // A byte sequence the code page does not define keeps its bytes rather than turning into
-        // the default character.
-        if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, buffer.data(), length, nullptr, 0) ==
-            0) {
-            return std::string(character);
-        }
-        CharLowerBuffA(buffer.data(), static_cast<DWORD>(length));
-        return std::string(buffer.data(), character.size());
-    }
-};
 
 // The command line for the browser registered for HTML files, or nullopt when the registry gives
 // no usable one: the key cannot be opened, its first value cannot be read (no value, or more than

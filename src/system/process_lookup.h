@@ -20,9 +20,20 @@ void TerminateProcessById(ProcessId processId);
 // every termination request (the loop is bounded).
 void TerminateProductProcesses();
 
-// Tests only: the three system calls behind these operations (CreateToolhelp32Snapshot,
-// OpenProcess, TerminateProcess), so that a test can watch them or make the system refuse. Handles
-// are passed as void*; a failed snapshot is INVALID_HANDLE_VALUE, a refused open is null.
+// Ends every listed process whose executable file name is `name` (compared as FindProcessByName
+// compares), the first listed first, with the bound of the player loop above: a process still
+// listed after three termination requests is passed over, and the lookups stop after 100 passes.
+// With a `folder` (a full path), only processes whose image lies inside it are ended; one whose
+// image path cannot be read is left alone. After each termination request the process is given
+// up to `exitWaitMs` to end, so that its files are free before the next lookup. True when no
+// process to end was left listed: false when one survived its requests or the passes ran out.
+bool TerminateProcessesByName(const char* name, const char* folder = nullptr,
+                              std::uint32_t exitWaitMs = 0);
+
+// Tests only: the three system calls behind these operations (CreateToolhelp32Snapshot, for the
+// process list and for a process's modules, OpenProcess, TerminateProcess), so that a test can
+// watch them or make the system refuse. Handles are passed as void*; a failed snapshot is
+// INVALID_HANDLE_VALUE, a refused open is null.
 struct ProcessSystemCalls {
     void* (*createSnapshot)(std::uint32_t flags, std::uint32_t processId);
     void* (*openProcess)(std::uint32_t access, bool inheritHandle, std::uint32_t processId);

@@ -2,12 +2,16 @@
 
 #include "install/product_constants.h"
 #include "system/ansi_text_win.h"
+#include "system/path_text.h"
+#include "system/system_multibyte_rules.h"
 #include "system/win_resource.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <array>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,11 +30,11 @@ constexpr int kMaxPlayerPasses = 100;
 
 const ProcessSystemCalls* g_testCalls = nullptr;
 
-HANDLE TakeSnapshot() {
+HANDLE TakeSnapshot(DWORD flags = TH32CS_SNAPALL, DWORD processId = 0) {
     if (g_testCalls != nullptr) {
-        return static_cast<HANDLE>(g_testCalls->createSnapshot(TH32CS_SNAPALL, 0));
+        return static_cast<HANDLE>(g_testCalls->createSnapshot(flags, processId));
     }
-    return CreateToolhelp32Snapshot(TH32CS_SNAPALL, 0);
+    return CreateToolhelp32Snapshot(flags, processId);
 }
 
 HANDLE OpenForTermination(ProcessId processId) {
@@ -57,8 +61,10 @@ std::wstring FoldedName(const char* name) {
     return wide;
 }
 
-// The first listed process named `name` whose id is not in `passedOver`.
-ProcessId FindFirstProcess(const char* name, const std::vector<ProcessId>& passedOver) {
+// The first listed process named `name` whose id is not in `passedOver` and that `accept` takes
+// (every one when it is empty).
+ProcessId FindFirstProcess(const char* name, const std::vector<ProcessId>& passedOver,
+                           const std::function<bool(ProcessId)>& accept = {}) {
     const std::wstring wanted = FoldedName(name);
     if (wanted.empty()) return kNoProcess;
     // Released on every path; a failed snapshot shows as a failed first read.
@@ -70,11 +76,45 @@ ProcessId FindFirstProcess(const char* name, const std::vector<ProcessId>& passe
         entry.szExeFile[MAX_PATH - 1] = '\0';
         auto id = static_cast<ProcessId>(entry.th32ProcessID);
         if (FoldedName(entry.szExeFile) == wanted &&
-            std::find(passedOver.begin(), passedOver.end(), id) == passedOver.end()) {
+            std::find(passedOver.begin(), passedOver.end(), id) == passedOver.end() &&
+            (!accept || accept(id))) {
             return id;
         }
     }
     return kNoProcess;
+}
+
+// The path in its long form when the system can give it, else as it is.
+std::string LongPath(const std::string& path) {
+    std::array<char, MAX_PATH> longPath{};
+    DWORD length = GetLongPathNameA(path.c_str(), longPath.data(), MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(longPath.data(), length) : path;
+}
+
+// Full path of a process's executable (its first module), or empty when it cannot be read.
+std::string ImagePath(ProcessId processId) {
+    // A module list read while the process loads a module may fail once with ERROR_BAD_LENGTH.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        UniqueFileHandle modules(TakeSnapshot(TH32CS_SNAPMODULE, static_cast<DWORD>(processId)));
+        if (!modules) {
+            if (GetLastError() == ERROR_BAD_LENGTH) continue;
+            return {};
+        }
+        MODULEENTRY32 module{};
+        module.dwSize = sizeof module;
+        if (!Module32First(modules.get(), &module)) return {};
+        module.szExePath[MAX_PATH - 1] = '\0';
+        return LongPath(module.szExePath);
+    }
+    return {};
+}
+
+// Asks the process to end and gives it up to `exitWaitMs` to do so.
+void EndProcess(ProcessId processId, std::uint32_t exitWaitMs) {
+    UniqueHandle process(OpenForTermination(processId));
+    if (!process) return;
+    RequestTermination(process.get());
+    if (exitWaitMs > 0) WaitForSingleObject(process.get(), exitWaitMs);
 }
 
 }  // namespace
@@ -94,14 +134,37 @@ void TerminateProductProcesses() {
         TerminateProcessById(product);
     }
 
+    TerminateProcessesByName(kPlayerProcessName);
+}
+
+bool TerminateProcessesByName(const char* name, const char* folder, std::uint32_t exitWaitMs) {
+    std::function<bool(ProcessId)> inFolder;
+    std::vector<ProcessId> elsewhere;
+    const std::string wantedFolder = folder != nullptr ? LongPath(folder) : std::string();
+    if (folder != nullptr) {
+        inFolder = [&](ProcessId id) {
+            if (std::find(elsewhere.begin(), elsewhere.end(), id) != elsewhere.end()) return false;
+            if (IsPathInsideFolder(ImagePath(id), wantedFolder, SystemMultibyteRules())) {
+                return true;
+            }
+            elsewhere.push_back(id);
+            return false;
+        };
+    }
+
     std::map<ProcessId, int> requests;
     std::vector<ProcessId> passedOver;
     for (int pass = 0; pass < kMaxPlayerPasses; ++pass) {
-        ProcessId player = FindFirstProcess(kPlayerProcessName, passedOver);
-        if (player == kNoProcess) return;
-        TerminateProcessById(player);
-        if (++requests[player] >= kRequestsPerPlayer) passedOver.push_back(player);
+        ProcessId process = FindFirstProcess(name, passedOver, inFolder);
+        if (process == kNoProcess) return passedOver.empty();
+        if (exitWaitMs == 0) {
+            TerminateProcessById(process);
+        } else {
+            EndProcess(process, exitWaitMs);
+        }
+        if (++requests[process] >= kRequestsPerPlayer) passedOver.push_back(process);
     }
+    return false;
 }
 
 void SetProcessSystemCallsForTesting(const ProcessSystemCalls* calls) {

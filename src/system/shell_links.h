@@ -18,8 +18,15 @@ int CreateShortcut(const char* target, const char* linkPath);
 // Reads the shortcut at `linkPath` and writes the directory holding its target (no trailing
 // separator) into `outDirectory` (at least MAX_PATH bytes). 1 on success; 0 otherwise, with
 // `outDirectory` untouched. The shell may show its own dialog, owned by `ownerWindow`, while it
-// looks for a moved target.
-int ResolveShortcutDirectory(HWND ownerWindow, const char* linkPath, char* outDirectory);
+// looks for a moved target; with `allowShellUi` false it shows none (SLR_NO_UI).
+int ResolveShortcutDirectory(HWND ownerWindow, const char* linkPath, char* outDirectory,
+                             bool allowShellUi = true);
+
+// The target path stored in the shortcut at `linkPath`, as stored: nothing is resolved and no
+// dialog is shown, so a shortcut whose target is gone still tells where it pointed. Written into
+// `outTarget` (MAX_PATH bytes); false when the file cannot be loaded as a shortcut or holds no
+// path, with `outTarget` untouched.
+bool ReadShortcutTarget(const char* linkPath, char* outTarget);
 
 // File-system path of a special folder (CSIDL_DESKTOP, CSIDL_PROGRAMS) into `outPath`
 // (MAX_PATH bytes). False when it cannot be had; `outPath` is then not to be used.

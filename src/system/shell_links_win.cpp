@@ -59,7 +59,8 @@ int CreateShortcut(const char* target, const char* linkPath) {
     return 1;
 }
 
-int ResolveShortcutDirectory(HWND ownerWindow, const char* linkPath, char* outDirectory) {
+int ResolveShortcutDirectory(HWND ownerWindow, const char* linkPath, char* outDirectory,
+                             bool allowShellUi) {
     // A thread left without COM shows up as a failure to create the link object.
     ScopedComInitialize com;
     ComPtr<IShellLinkA> link;
@@ -72,7 +73,7 @@ int ResolveShortcutDirectory(HWND ownerWindow, const char* linkPath, char* outDi
     WidePathBuffer widePath;
     if (!AnsiPathToWide(linkPath, widePath)) return 0;
     if (FAILED(file->Load(widePath.data(), STGM_READ))) return 0;
-    if (FAILED(link->Resolve(ownerWindow, 0))) return 0;
+    if (FAILED(link->Resolve(ownerWindow, allowShellUi ? 0 : SLR_NO_UI))) return 0;
     std::array<char, MAX_PATH> target{};
     WIN32_FIND_DATAA findData{};
     if (FAILED(link->GetPath(target.data(), MAX_PATH, &findData, SLGP_UNCPRIORITY))) return 0;
@@ -85,6 +86,26 @@ int ResolveShortcutDirectory(HWND ownerWindow, const char* linkPath, char* outDi
     std::memcpy(outDirectory, directory.data(), directory.size());
     outDirectory[directory.size()] = '\0';
     return 1;
+}
+
+bool ReadShortcutTarget(const char* linkPath, char* outTarget) {
+    ScopedComInitialize com;
+    ComPtr<IShellLinkA> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                &link))) {
+        return false;
+    }
+    ComPtr<IPersistFile> file;
+    if (FAILED(link.As(&file))) return false;
+    WidePathBuffer widePath;
+    if (!AnsiPathToWide(linkPath, widePath)) return false;
+    if (FAILED(file->Load(widePath.data(), STGM_READ))) return false;
+    std::array<char, MAX_PATH> target{};
+    if (link->GetPath(target.data(), MAX_PATH, nullptr, SLGP_RAWPATH) != S_OK) return false;
+    target.back() = '\0';
+    if (target[0] == '\0') return false;
+    std::memcpy(outTarget, target.data(), std::strlen(target.data()) + 1);
+    return true;
 }
 
 bool GetShellFolderPath(int csidl, char* outPath) {

@@ -32,3 +32,6 @@ inline bool IsRefusedSystemDrive(int osVersionClass, std::string_view picked,
     char systemFirst = systemDirectory.empty() ? '\0' : systemDirectory.front();
     return pickedFirst == systemFirst;
 }
+
+// IsRefusedSystemDrive for the running system: its release and its system directory.
+bool IsRefusedSystemDriveHere(std::string_view picked);

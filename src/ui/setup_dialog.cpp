@@ -7,7 +7,6 @@
 #include "install/previous_install.h"
 #include "install/product_constants.h"
 #include "res/resource.h"
-#include "system/os_version.h"
 #include "system/process_lookup.h"
 #include "ui/about_dialog.h"
 #include "ui/install_path_rule.h"
@@ -114,6 +113,7 @@ BOOL SetupDialog::OnInitDialog() {
 
     m_strInstallPath = FindPreviousInstallDir(m_hWnd);
     SetDlgItemTextA(m_hWnd, IDC_PATH, m_strInstallPath.c_str());
+    if (m_strPresetPath) AcceptFolder(*m_strPresetPath, *m_strPresetPath);
 
     std::string title = std::string(kProductName) + kVersionText + " " + kBuildText;
     SetWindowTextA(m_hWnd, title.c_str());
@@ -171,13 +171,12 @@ void SetupDialog::OnBrowse() {
 }
 
 void SetupDialog::ApplyPickedFolder(const std::string& picked) {
-    m_strInstallPath = InstallPathForPickedFolder(picked);
-    int osVersionClass = GetOsVersionClass();
-    std::array<char, MAX_PATH> systemDirectory{};
-    if (osVersionClass == 0 || osVersionClass == 1) {
-        GetSystemDirectoryA(systemDirectory.data(), static_cast<UINT>(systemDirectory.size()));
-    }
-    if (IsRefusedSystemDrive(osVersionClass, picked, systemDirectory.data())) {
+    AcceptFolder(InstallPathForPickedFolder(picked), picked);
+}
+
+void SetupDialog::AcceptFolder(std::string installPath, const std::string& picked) {
+    m_strInstallPath = std::move(installPath);
+    if (IsRefusedSystemDriveHere(picked)) {
         // No owner: the dialog stays enabled while the box is shown.
         MessageBoxA(nullptr, kSystemDriveText, kSystemDriveCaption, MB_ICONWARNING);
         SetDlgItemTextA(m_hWnd, IDC_PATH, "");
@@ -201,10 +200,13 @@ void SetupDialog::OnOK() {
         EnableWindow(GetDlgItem(m_hWnd, IDOK), FALSE);
         EnableWindow(GetDlgItem(m_hWnd, IDC_BROWSE), FALSE);
         m_progress.SetPos(0);
+        // A run ends the installer either installed or with its failure reported.
+        m_nExitCode = setup_exit::kInstalled;
         m_worker = StartInstallWorker();
         if (!m_worker) {
             // Without a worker nothing would ever clear the flag: back to idle, and say so.
             g_bInstalling = 0;
+            m_nExitCode = setup_exit::kUsage;
             EnableWindow(GetDlgItem(m_hWnd, IDOK), TRUE);
             EnableWindow(GetDlgItem(m_hWnd, IDC_BROWSE), TRUE);
             AfxMessageBox(kWorkerFailedText);
@@ -262,6 +264,7 @@ void SetupDialog::SetInstallButtonText(const char* text) {
 }
 
 void SetupDialog::ReportUnpackFailure(const UnpackOutcome& outcome) {
+    m_nExitCode = UnpackOutcomeExitCode(outcome);
     AfxMessageBox(UnpackOutcomeText(outcome).c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
 

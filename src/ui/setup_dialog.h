@@ -7,6 +7,8 @@
 #include "install/install_owner.h"
 #include "system/win_resource.h"
 
+#include <atomic>
+#include <optional>
 #include <string>
 
 // Timer that brings the prompt about a running product or player, once, after the dialog opened.
@@ -18,6 +20,13 @@ inline constexpr int kPlayerLookupLimit = 5000;
 class SetupDialog : public CDialog, public InstallOwner {
   public:
     explicit SetupDialog(CWnd* pParent = nullptr);
+
+    // A folder given on the command line: shown in place of an earlier installation's, unless the
+    // system drive is refused there, as for a picked folder (the product folder is not added).
+    void PresetInstallPath(std::string folder) { m_strPresetPath = std::move(folder); }
+    // The process exit code once the dialog has ended (setup_exit): kUsage when it was closed
+    // without installing, kInstalled after a good installation, the unpacking outcome's otherwise.
+    int ExitCode() const { return m_nExitCode.load(); }
     // Waits for a worker this dialog started: the worker reaches the dialog until its last step,
     // so the object must outlive it. Sent messages are served meanwhile (they fail once the
     // window is gone), so the worker cannot block on this thread.
@@ -59,7 +68,11 @@ class SetupDialog : public CDialog, public InstallOwner {
     void OnTimer(UINT_PTR nIDEvent);
 
     void ApplyPickedFolder(const std::string& picked);
+    // Takes `installPath` as the target, unless `picked` lies on a system drive that is refused.
+    void AcceptFolder(std::string installPath, const std::string& picked);
     void WaitForWorker();
 
     UniqueHandle m_worker;
+    std::optional<std::string> m_strPresetPath;
+    std::atomic<int> m_nExitCode{setup_exit::kUsage};
 };

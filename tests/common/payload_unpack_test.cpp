@@ -140,9 +140,9 @@ TEST_F(UnpackTest, SizesAndReplacement) {
     EXPECT_TRUE(Temporaries(target).empty());
 }
 
-// The first entry that cannot be written stops the run with its path: the entries before it are
-// in place, the file in the way keeps what it held, and no temporary is left.
-TEST_F(UnpackTest, AFileThatCannotBeWrittenStopsTheRun) {
+// The first entry that cannot be written stops the run with its path, before any file has been
+// replaced: every file keeps what it held, and no temporary is left.
+TEST_F(UnpackTest, AFileThatCannotBeWrittenStopsTheRunAndReplacesNothing) {
     struct Case {
         const char* what;
         std::vector<Entry> entries;
@@ -155,31 +155,31 @@ TEST_F(UnpackTest, AFileThatCannotBeWrittenStopsTheRun) {
          {{"", "before.txt", "1"}, {"\\sub", "busy", "2"}, {"", "after.txt", "3"}},
          "\\sub\\busy",
          [](const std::string& t) {
-             return tfs::MakeDirectory(t) && tfs::MakeDirectory(t + "\\sub") &&
-                    tfs::MakeDirectory(t + "\\sub\\busy") &&
+             return tfs::MakeDirectory(t + "\\sub") && tfs::MakeDirectory(t + "\\sub\\busy") &&
                     tfs::WriteText(t + "\\sub\\busy\\inside.txt", "kept");
          }},
         {"the file is read-only",
          {{"", "before.txt", "1"}, {"", "locked.txt", "2"}, {"", "after.txt", "3"}},
          "\\locked.txt",
          [](const std::string& t) {
-             return tfs::MakeDirectory(t) && tfs::WriteText(t + "\\locked.txt", "original") &&
+             return tfs::WriteText(t + "\\locked.txt", "original") &&
                     tfs::MakeReadOnly(t + "\\locked.txt");
          }},
         {"the file's folder is missing (a separator inside the file name)",
          {{"", "before.txt", "1"}, {"\\pre", "y\\missing.txt", "2"}, {"", "after.txt", "3"}},
          "\\pre\\y\\missing.txt",
-         [](const std::string& t) { return tfs::MakeDirectory(t); }},
+         [](const std::string&) { return true; }},
         {"a file stands where a folder must go",
          {{"", "before.txt", "1"}, {"\\plain\\deeper", "f.txt", "2"}, {"", "after.txt", "3"}},
          "\\plain\\deeper\\f.txt",
-         [](const std::string& t) {
-             return tfs::MakeDirectory(t) && tfs::WriteText(t + "\\plain", "a file");
-         }},
+         [](const std::string& t) { return tfs::WriteText(t + "\\plain", "a file"); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::string into = tfs::Join(scratch, "fail" + std::to_string(&c - cases.data()));
+        // An earlier installation's file, which the run would have replaced first.
+        ASSERT_TRUE(tfs::MakeDirectory(into));
+        ASSERT_TRUE(tfs::WriteText(into + "\\before.txt", "earlier"));
         if (!c.prepare(into)) {
             std::printf("  skipped here: %s\n", c.what);
             continue;
@@ -188,7 +188,7 @@ TEST_F(UnpackTest, AFileThatCannotBeWrittenStopsTheRun) {
         EXPECT_EQ(unpacked.outcome.status, UnpackStatus::kWriteFailed);
         EXPECT_EQ(unpacked.outcome.path, into + c.failing);
         EXPECT_EQ(unpacked.positions, (std::vector<int>{33, 66}));
-        EXPECT_EQ(tfs::ReadBytes(into + "\\before.txt"), Bytes("1"));
+        EXPECT_EQ(tfs::ReadBytes(into + "\\before.txt"), Bytes("earlier"));
         EXPECT_FALSE(tfs::IsFile(into + "\\after.txt"));
         EXPECT_TRUE(Temporaries(into).empty());
     }
@@ -202,7 +202,7 @@ TEST_F(UnpackTest, AFileThatCannotBeWrittenStopsTheRun) {
 }
 
 #ifdef _WIN32
-TEST_F(UnpackTest, AFileHeldOpenByAnotherProgramKeepsItsContents) {
+TEST_F(UnpackTest, AFileHeldOpenByAnotherProgramStopsTheRunAndReplacesNothing) {
     ASSERT_TRUE(tfs::MakeDirectory(target));
     std::string busy = target + "\\busy.txt";
     ASSERT_TRUE(tfs::WriteText(busy, "in use"));
@@ -399,17 +399,11 @@ TEST_F(UnpackTest, ADamagedContainerIsRefused) {
     otherData[2].data.back() = 'u';
     const std::map<std::string, std::string> earlier = {{"sub\\third.txt", "earlier third"},
                                                         {"keep.txt", "kept"}};
-    auto with = [&](std::map<std::string, std::string> files) {
-        files.insert(earlier.begin(), earlier.end());
-        return files;
-    };
-    const std::map<std::string, std::string> firstTwo =
-        with({{"first.txt", "1111"}, {"sub\\second.txt", "22222"}});
     struct Case {
         const char* what;
         std::vector<unsigned char> container;
         std::vector<int> positions;                // empty: refused before anything is written
-        std::map<std::string, std::string> after;  // the whole tree after the run
+        std::map<std::string, std::string> after;  // the whole tree after the run: as before
         std::string damagedFile;                   // the file whose entry did not match
     };
     const std::vector<Case> cases = {
@@ -418,22 +412,21 @@ TEST_F(UnpackTest, ADamagedContainerIsRefused) {
          {25},
          earlier,
          "\\first.txt"},
+        // Found while the third entry is copied: nothing was replaced yet, so nothing is.
         {"a byte of the third entry's data, in its last piece",
          Flip(sealed, fourth - 1),
          {25, 50, 75},
-         firstTwo,
+         earlier,
          "\\sub\\third.txt"},
         {"a trailer from a container with other data in the third entry",
          Cat(plain, tpayload::Trailer(otherData)),
          {25, 50, 75},
-         firstTwo,
+         earlier,
          "\\sub\\third.txt"},
         {"a byte of the last entry's data",
          Flip(sealed, trailer - 1),
          {25, 50, 75, 100},
-         with({{"first.txt", "1111"},
-               {"sub\\second.txt", "22222"},
-               {"sub\\third.txt", entries[2].data}}),
+         earlier,
          "\\fourth.txt"},
         {"a byte of a file name", Flip(sealed, second + 7), {}, earlier, ""},
         {"a byte of a directory name", Flip(sealed, third + 2), {}, earlier, ""},

@@ -31,6 +31,7 @@ struct OpenCall {
 struct TerminateCall {
     DWORD processId;  // of the handle, as opened
     std::uint32_t exitCode;
+    bool operator==(const TerminateCall&) const = default;
 };
 
 // What the seam saw, and which processes it makes the system refuse.
@@ -281,4 +282,72 @@ TEST_F(ProcessLookupTest, APlayerThatSurvivesIsPassedOverAndTheOthersAreStillEnd
         // One product lookup, four player passes and the lookup that finds no one left.
         EXPECT_EQ(log.snapshots.size(), 6u);
     }
+}
+
+TEST_F(ProcessLookupTest, TerminateProcessesByNameEndsThoseInTheFolderAndWaitsForThem) {
+    const std::string folder = scratch + "\\product";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\sub").c_str(), nullptr));
+    wt::StartedProcess inside = wt::StartWaiterAs(folder, kMainProcessName);
+    wt::StartedProcess deeper = wt::StartWaiterAs(folder + "\\sub", kMainProcessName);
+    wt::StartedProcess elsewhere = Start(kMainProcessName);  // another folder
+    wt::StartedProcess sibling = Start("QuenVox.exe.bak");   // another name
+    ASSERT_TRUE(inside && deeper && elsewhere && sibling);
+    log = SystemCallLog{};
+
+    // The folder is named in other case and with a trailing separator: the same folder.
+    std::string spelled = folder + "\\";
+    CharUpperA(spelled.data());
+    EXPECT_TRUE(TerminateProcessesByName(kMainProcessName, spelled.c_str(), 10000));
+    ExpectEveryHandleClosed();
+    // Both were waited for: they have ended by the time the call returns.
+    EXPECT_TRUE(inside.WaitForExit(0));
+    EXPECT_TRUE(deeper.WaitForExit(0));
+    EXPECT_TRUE(elsewhere.Running());
+    EXPECT_TRUE(sibling.Running());
+    EXPECT_EQ(TerminatedIds(log), (std::vector<DWORD>{inside.id(), deeper.id()}));
+    // The image of each candidate was read from its module list.
+    std::vector<DWORD> moduleSnapshots;
+    for (const SnapshotCall& call : log.snapshots) {
+        if (call.flags == TH32CS_SNAPMODULE) moduleSnapshots.push_back(call.processId);
+    }
+    EXPECT_NE(std::find(moduleSnapshots.begin(), moduleSnapshots.end(), elsewhere.id()),
+              moduleSnapshots.end());
+
+    // Without a folder, every process of the name is ended.
+    log = SystemCallLog{};
+    wt::StartedProcess another = Start(kMainProcessName);
+    ASSERT_TRUE(another);
+    EXPECT_TRUE(TerminateProcessesByName(kMainProcessName));
+    EXPECT_TRUE(elsewhere.WaitForExit(30000));
+    EXPECT_TRUE(another.WaitForExit(30000));
+    EXPECT_TRUE(sibling.Running());
+    for (const SnapshotCall& call : log.snapshots) {
+        EXPECT_EQ(call.flags, static_cast<std::uint32_t>(TH32CS_SNAPALL));
+    }
+}
+
+TEST_F(ProcessLookupTest, TerminateProcessesByNameTellsOfASurvivorAndStillEndsTheRest) {
+    const std::string folder = scratch + "\\product";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    wt::StartedProcess survivor = wt::StartWaiterAs(folder, kMainProcessName);
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\2").c_str(), nullptr));
+    wt::StartedProcess other = wt::StartWaiterAs(folder + "\\2", kMainProcessName);
+    ASSERT_TRUE(survivor && other);
+    log = SystemCallLog{};
+    log.refuseTermination.push_back(survivor.id());
+
+    EXPECT_FALSE(TerminateProcessesByName(kMainProcessName, folder.c_str(), 200));
+    ExpectEveryHandleClosed();
+    EXPECT_TRUE(other.WaitForExit(0));
+    EXPECT_TRUE(survivor.Running());
+    EXPECT_EQ(std::count(log.terminations.begin(), log.terminations.end(),
+                         TerminateCall{survivor.id(), 0}),
+              3);
+
+    // A folder that holds neither: nothing is ended, and that counts as done.
+    log = SystemCallLog{};
+    EXPECT_TRUE(TerminateProcessesByName(kMainProcessName, (scratch + "\\none").c_str(), 200));
+    EXPECT_TRUE(log.terminations.empty());
+    EXPECT_TRUE(survivor.Running());
 }

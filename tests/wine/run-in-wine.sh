@@ -11,6 +11,8 @@
 #                       needs root) and mapped as drive LETTER; the program finds "T:" in
 #                       SETUP_SMALL_DRIVE or, when the mount is refused, the reason in
 #                       SETUP_SMALL_DRIVE_PROBLEM (also printed here)
+#   SETUP_WINE_DRIVE_D  a folder that becomes the fresh prefix's drive D:, emptied first: a drive
+#                       other than the system drive, which the installer refuses by default
 #
 # Nothing here touches the user's own ~/.wine or desktop: HOME is a folder below SETUP_WINE_ROOT.
 set -euo pipefail
@@ -108,6 +110,11 @@ for link in "$prefix"/drive_c/users/*/*; do
         mkdir "$link"
     fi
 done
+if [ -n "${SETUP_WINE_DRIVE_D:-}" ]; then
+    rm -rf "$SETUP_WINE_DRIVE_D"
+    mkdir -p "$SETUP_WINE_DRIVE_D"
+    ln -sfn "$SETUP_WINE_DRIVE_D" "$prefix/dosdevices/d:"
+fi
 export WINEPREFIX="$prefix"
 map_small_drive
 

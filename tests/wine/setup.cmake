@@ -5,6 +5,8 @@ if(TARGET Setup)
     add_dependencies(setup_e2e_test Setup)
     add_dependencies(setup_browse_test Setup)
     add_dependencies(setup_checksum_test Setup)
+    add_dependencies(setup_failure_test Setup)
+    add_dependencies(setup_silent_test Setup)
     # The folder picker again under a release that accepts the system drive.
     setup_add_wine_test(NAME setup_browse_test_winxp64 TARGET setup_browse_test VERSION winxp64
         TIMEOUT 120)
@@ -12,6 +14,15 @@ if(TARGET Setup)
     # Every wait inside has its own limit; these bound a binary as a whole. The running-player
     # case alone takes about half a minute.
     set_tests_properties(setup_e2e_test PROPERTIES TIMEOUT 300)
+    # The full-disk case installs onto a small tmpfs that the runner mounts as drive T: (as root;
+    # refused otherwise, and the case then reports itself as not tested).
+    set_tests_properties(setup_failure_test PROPERTIES TIMEOUT 300
+        ENVIRONMENT_MODIFICATION "SETUP_WINE_SMALL_DRIVE=set:t:8m")
     set_tests_properties(setup_dialog_test PROPERTIES TIMEOUT 180)
     set_tests_properties(setup_checksum_test PROPERTIES TIMEOUT 180)
+    # Unattended installs and exit codes; the full-disk case on a small drive T: as above.
+    # A drive D: other than the system drive, which the default release refuses.
+    set_tests_properties(setup_silent_test PROPERTIES TIMEOUT 300
+        ENVIRONMENT_MODIFICATION
+        "SETUP_WINE_SMALL_DRIVE=set:t:8m;SETUP_WINE_DRIVE_D=set:${SETUP_WINE_ROOT}/drives/setup_silent_test")
 endif()

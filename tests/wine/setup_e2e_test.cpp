@@ -94,7 +94,8 @@ TEST_F(InstallerTest, OpensIdleShowsTheAboutBoxAndWantsAPathBeforeInstalling) {
 
     dd::PressEscape(dialog);
     ASSERT_TRUE(installer.WaitForExit(dd::kWindowWait));
-    EXPECT_EQ(ExitCode(installer), 0u);
+    // Closed without installing.
+    EXPECT_EQ(ExitCode(installer), 1u);
 }
 
 TEST_F(InstallerTest, RefusesToRunTwiceWhateverTheSecondCopyIsCalled) {
@@ -130,6 +131,7 @@ TEST_F(InstallerTest, RefusesToRunTwiceWhateverTheSecondCopyIsCalled) {
         EXPECT_TRUE(dd::WaitForDialog(second.id(), kTitle, 0) == nullptr);
         dd::Answer(box->window, IDOK);
         EXPECT_TRUE(second.WaitForExit(dd::kWindowWait));
+        EXPECT_EQ(ExitCode(second), 2u);
 
         if (firstDialog != nullptr) {
             // The first one was not disturbed; once it has ended, the guard is gone with it.
@@ -234,7 +236,7 @@ TEST_F(InstallerTest, WithoutAPayloadItSaysSoIgnoresCancelMeanwhileAndStillFinis
 
     dd::Answer(failure->window, IDOK);
     ASSERT_TRUE(WaitForExitClosingBoxes(installer, dd::kWindowWait));
-    EXPECT_EQ(ExitCode(installer), 0u);
+    EXPECT_EQ(ExitCode(installer), 5u);
 
     EXPECT_FALSE(wt::DirectoryExists(target));
     for (const std::string& link : ShortcutPaths()) EXPECT_FALSE(wt::FileExistsAt(link)) << link;
@@ -428,7 +430,7 @@ TEST_F(InstallerTest, ARunningProductOrPlayerIsEndedOnYesAndEndsTheInstallerOnNo
 
         if (c.answer == IDNO) {
             EXPECT_TRUE(installer.WaitForExit(dd::kWindowWait));
-            EXPECT_EQ(ExitCode(installer), 0u);
+            EXPECT_EQ(ExitCode(installer), 1u);
             for (const wt::StartedProcess& stub : stubs) EXPECT_TRUE(stub.Running());
             EXPECT_FALSE(wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
         } else {

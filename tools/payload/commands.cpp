@@ -36,12 +36,14 @@ struct Command {
     std::size_t positionals;
     bool takesJson;
     bool takesNoChecksums;
+    bool takesFileList;
     const char* help;
 };
 
 constexpr Command kCommands[] = {
-    {"pack", "<folder> <Data.cab>", 2, false, true,
-     "usage: payload-tool pack [--codepage N] [--no-checksums] <folder> <Data.cab>\n"
+    {"pack", "<folder> <Data.cab>", 2, false, true, true,
+     "usage: payload-tool pack [--codepage N] [--no-checksums] [--file-list NAME] <folder> "
+     "<Data.cab>\n"
      "\n"
      "Every regular file below <folder> becomes an entry. Its folder is stored as the installer\n"
      "expects it: a leading backslash and levels separated by backslashes, the top level as an\n"
@@ -58,8 +60,13 @@ constexpr Command kCommands[] = {
      "Empty folders cannot be stored; each is named in a warning.\n"
      "\n"
      "options:\n"
-     "  --no-checksums the container without its checksum trailer (the form before checksums)\n"},
-    {"list", "<Data.cab>", 1, true, false,
+     "  --no-checksums the container without its checksum trailer (the form before checksums)\n"
+     "  --file-list NAME\n"
+     "                 add a top-level entry NAME that lists the relative path of every other\n"
+     "                 entry in container order, one a line (backslashes, the code page, CR LF),\n"
+     "                 so that the installed product knows its own files; refused when the\n"
+     "                 folder holds a file Windows would take for NAME\n"},
+    {"list", "<Data.cab>", 1, true, false, false,
      "usage: payload-tool list [--codepage N] [--json] <Data.cab>\n"
      "\n"
      "One line per entry: its data size, directory name and file name (converted to UTF-8;\n"
@@ -72,7 +79,7 @@ constexpr Command kCommands[] = {
      "                 and directory_hex or file_hex for a name not valid in the code page),\n"
      "                 total_bytes, checksums (true when it carries a checksum trailer) and\n"
      "                 problem (null when there is none)\n"},
-    {"verify", "<Data.cab>", 1, false, false,
+    {"verify", "<Data.cab>", 1, false, false, false,
      "usage: payload-tool verify [--codepage N] <Data.cab>\n"
      "\n"
      "Checks the container and reports its first problem with the entry and offset: an entry\n"
@@ -86,7 +93,7 @@ constexpr Command kCommands[] = {
      "Exit status 0 when there is none, 1 otherwise.\n"
      "\n"
      "options:\n"},
-    {"unpack", "<Data.cab> <folder>", 2, false, false,
+    {"unpack", "<Data.cab> <folder>", 2, false, false, false,
      "usage: payload-tool unpack [--codepage N] <Data.cab> <folder>\n"
      "\n"
      "Unpacks the container into <folder> (created if missing) with the installer's own unpacker:\n"
@@ -107,6 +114,7 @@ struct Options {
     bool json = false;
     bool checksums = true;
     bool help = false;
+    std::string fileList;
     std::vector<std::string> positionals;
 };
 
@@ -152,6 +160,17 @@ std::optional<int> ParseOptions(const std::vector<std::string>& arguments, Optio
             options.json = true;
         } else if (argument == "--no-checksums" && command->takesNoChecksums) {
             options.checksums = false;
+        } else if (command->takesFileList &&
+                   (argument == "--file-list" || argument.starts_with("--file-list="))) {
+            if (argument == "--file-list") {
+                if (i + 1 == arguments.size())
+                    return UsageError(command, "--file-list needs a file name");
+                options.fileList = arguments[++i];
+            } else {
+                options.fileList = argument.substr(std::string("--file-list=").size());
+            }
+            if (options.fileList.empty())
+                return UsageError(command, "--file-list needs a file name");
         } else if (argument == "--codepage" || argument.starts_with("--codepage=")) {
             std::string value;
             if (argument == "--codepage") {
@@ -225,7 +244,7 @@ int RunPack(const Command& command, const Options& options, const CodePage& code
 
     PackPlan plan;
     std::string error;
-    if (!PlanPack(folder, codePage, plan, error) ||
+    if (!PlanPack(folder, codePage, plan, error, options.fileList) ||
         !WritePack(plan, output, options.checksums, error)) {
         return Failure(command, error);
     }

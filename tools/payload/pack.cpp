@@ -49,8 +49,22 @@ std::string Relative(const TreeFile& file) {
 
 }  // namespace
 
-bool PlanPack(const fs::path& folder, const CodePage& codePage, PackPlan& plan,
-              std::string& error) {
+std::string FileListContents(const std::vector<PackedEntry>& entries) {
+    std::string list;
+    for (const PackedEntry& entry : entries) {
+        // Directory names are stored with a leading backslash, the top level as an empty name.
+        std::string_view directory = entry.planned.directoryName;
+        if (!directory.empty() && directory.front() == '\\') directory.remove_prefix(1);
+        list.append(directory);
+        if (!directory.empty()) list += '\\';
+        list += entry.planned.fileName;
+        list += "\r\n";
+    }
+    return list;
+}
+
+bool PlanPack(const fs::path& folder, const CodePage& codePage, PackPlan& plan, std::string& error,
+              const std::string& fileListName) {
     Tree tree;
     if (!ScanTree(folder, tree, error)) return false;
 
@@ -96,19 +110,48 @@ bool PlanPack(const fs::path& folder, const CodePage& codePage, PackPlan& plan,
         plan.entries.push_back(std::move(entry));
     }
 
-    std::sort(plan.entries.begin(), plan.entries.end(),
-              [](const PackedEntry& a, const PackedEntry& b) {
-                  if (a.planned.directoryName != b.planned.directoryName) {
-                      return a.planned.directoryName < b.planned.directoryName;
-                  }
-                  return a.planned.fileName < b.planned.fileName;
-              });
+    const auto containerOrder = [](const PackedEntry& a, const PackedEntry& b) {
+        if (a.planned.directoryName != b.planned.directoryName) {
+            return a.planned.directoryName < b.planned.directoryName;
+        }
+        return a.planned.fileName < b.planned.fileName;
+    };
+    std::sort(plan.entries.begin(), plan.entries.end(), containerOrder);
+
+    if (!fileListName.empty()) {
+        const std::string where = "--file-list " + Printable(fileListName) + ": ";
+        std::string problem;
+        PackedEntry list;
+        list.relative = fileListName;
+        if (!ConvertLevel(fileListName, codePage, list.planned.fileName, problem)) {
+            error = where + problem;
+            return false;
+        }
+        if (list.planned.fileName.size() > kMaxNameLength) {
+            error = where + "the name takes " + std::to_string(list.planned.fileName.size()) +
+                    " bytes in " + CodePageText(codePage) + ", more than the " +
+                    std::to_string(kMaxNameLength) + " the format allows";
+            return false;
+        }
+        if (!collisions.Add({}, fileListName, "the file list", problem)) {
+            error = where + problem;
+            return false;
+        }
+        list.contents = FileListContents(plan.entries);
+        list.planned.size = list.contents.size();
+        plan.entries.insert(
+            std::upper_bound(plan.entries.begin(), plan.entries.end(), list, containerOrder),
+            std::move(list));
+    }
 
     std::vector<PlannedEntry> planned;
     planned.reserve(plan.entries.size());
     for (const PackedEntry& entry : plan.entries) planned.push_back(entry.planned);
     if (std::optional<LayoutProblem> problem = CheckLayout(planned)) {
-        error = PathToUtf8(plan.entries[problem->entry].source) + ": " + problem->text;
+        const PackedEntry& entry = plan.entries[problem->entry];
+        error = (entry.source.empty() ? "--file-list " + Printable(entry.relative)
+                                      : PathToUtf8(entry.source)) +
+                ": " + problem->text;
         return false;
     }
 
@@ -132,6 +175,11 @@ bool WritePack(const PackPlan& plan, const fs::path& output, bool checksums, std
     bool ok = writer.Begin(static_cast<std::int32_t>(plan.entries.size()));
     for (const PackedEntry& entry : plan.entries) {
         if (!ok) break;
+        if (entry.source.empty()) {
+            ok = writer.AddEntry(entry.planned) &&
+                 writer.AddData(entry.contents.data(), entry.contents.size());
+            continue;
+        }
         UniqueFile source = OpenFile(entry.source, "rb");
         if (!source) {
             error = PathToUtf8(entry.source) + ": cannot open it: " + ErrorText(errno);

@@ -158,8 +158,7 @@ int UnpackContainer(const fs::path& container, const fs::path& target, const Cod
                 const PayloadEntry& entry = inspection.entries[counter.begun() - 1];
                 error = containerName + ": " + EntryLabel(entry, codePage) + " at offset " +
                         std::to_string(entry.offset) +
-                        ": checksum mismatch; unpacking stopped there (the earlier entries are in "
-                        "place, this one was not written)";
+                        ": checksum mismatch; unpacking stopped there and no file was replaced";
                 return 1;
             }
             [[fallthrough]];
@@ -174,7 +173,7 @@ int UnpackContainer(const fs::path& container, const fs::path& target, const Cod
             return 1;
         case UnpackStatus::kWriteFailed:
             error = PathForMessage(outcome.path, codePage) +
-                    ": cannot write it; unpacking stopped there (the earlier entries are in place)";
+                    ": cannot write it; unpacking stopped there and no file was replaced";
             return 1;
     }
 

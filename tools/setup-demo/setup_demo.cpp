@@ -9,6 +9,12 @@
 //     BROWSER_LOG  the log of the recorder standing in for the browser
 //   setup-demo summary BROWSER_LOG
 //     prints what the last installation left, found the way the installer finds it
+//   setup-demo uninstall
+//     runs the uninstall entry's command with /S, as a script would, and prints what is left of
+//     the installation afterwards, and why
+//   setup-demo uninstall-shortcut
+//     opens the "卸载澜舟雅韵" shortcut, as a person would, waits for the uninstaller to finish
+//     (it asks and tells on the screen) and prints what is left, and why
 //
 // Everything printed also goes to setup-demo.txt in the current directory, since a program started
 // on Wine's virtual desktop has no console of its own.
@@ -17,11 +23,16 @@
 // process (VirtualAllocEx), the way any outside tool reads another program's tree view.
 #include "install/previous_install.h"
 #include "install/product_constants.h"
+#include "install/product_files.h"
+#include "install/uninstall_plan.h"
+#include "system/path_text.h"
 #include "system/shell_links.h"
+#include "system/system_multibyte_rules.h"
 #include "system/win_resource.h"
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 #include <wrl/client.h>
@@ -354,6 +365,139 @@ void PrintSummary(const std::string& installDir, const std::string& browserLog) 
     Say("    browser: %s\n", log.empty() ? "(not started)" : log.c_str());
 }
 
+std::string RegistryText(HKEY root, const char* key, const char* value) {
+    UniqueRegKey opened;
+    if (RegOpenKeyExA(root, key, 0, KEY_READ, opened.put()) != ERROR_SUCCESS) return {};
+    std::array<char, 1024> data{};
+    DWORD size = static_cast<DWORD>(data.size() - 1), type = 0;
+    if (RegQueryValueExA(opened.get(), value, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                         &size) != ERROR_SUCCESS) {
+        return {};
+    }
+    return data.data();
+}
+
+bool KeyExists(HKEY root, const char* key) {
+    UniqueRegKey opened;
+    return RegOpenKeyExA(root, key, 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
+}
+
+// Every file and folder below `directory`, relative to it, folders with a trailing backslash.
+void Collect(const std::string& directory, const std::string& shown,
+             std::vector<std::string>& entries) {
+    WIN32_FIND_DATAA data;
+    UniqueFindHandle find(FindFirstFileA((directory + "\\*").c_str(), &data));
+    if (!find) return;
+    do {
+        std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            entries.push_back(shown + name + "\\");
+            Collect(directory + "\\" + name, shown + name + "\\", entries);
+        } else {
+            entries.push_back(shown + name);
+        }
+    } while (FindNextFileA(find.get(), &data));
+}
+
+// What an installation in `installDir` left after its uninstaller ran, and why; `listed` holds the
+// file list's lines as it was before.
+void PrintLeftovers(const std::string& installDir, const std::vector<std::string>& listed) {
+    const MultibyteRules& rules = SystemMultibyteRules();
+    std::vector<std::string> left;
+    std::vector<std::string> entries;
+    Collect(installDir, "", entries);
+    for (const std::string& entry : entries) {
+        bool isListed = false;  // a listed file, or a folder of listed files
+        for (const std::string& line : listed) {
+            isListed = isListed || SameTextIgnoringCase(line, entry, rules);
+        }
+        const std::string path = installDir + "\\" + entry;
+        if (entry.back() == '\\') {
+            left.push_back(path + (isListed ? "  (an installed folder, kept for what is left in it)"
+                                            : "  (a folder of the user's own, kept)"));
+        } else {
+            left.push_back(path + (isListed
+                                       ? "  (installed, and the uninstaller could not remove it)"
+                                       : "  (not installed by the product: the user's own, kept)"));
+        }
+    }
+    if (entries.empty() && GetFileAttributesA(installDir.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        left.push_back(installDir + "  (the installation folder, empty: not removed)");
+    }
+
+    std::array<char, MAX_PATH> desktop{}, programs{};
+    const bool haveDesktop = GetShellFolderPath(CSIDL_DESKTOP, desktop.data());
+    const bool havePrograms = GetShellFolderPath(CSIDL_PROGRAMS, programs.data());
+    for (const ProductShortcut& shortcut : kProductShortcuts) {
+        const bool onDesktop = shortcut.folder == ShortcutFolder::kDesktop;
+        if (!(onDesktop ? haveDesktop : havePrograms)) continue;
+        std::string link =
+            std::string(onDesktop ? desktop.data() : programs.data()) + shortcut.suffix;
+        if (GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            left.push_back(link + "  (shortcut to " + ShortcutTarget(link) + ")");
+        }
+    }
+    if (havePrograms) {
+        std::string group = std::string(programs.data()) + kProgramGroupSuffix;
+        if (GetFileAttributesA(group.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            left.push_back(group + "  (the program group, not empty)");
+        }
+    }
+    if (KeyExists(HKEY_LOCAL_MACHINE, kUninstallEntryKey)) {
+        left.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallEntryKey +
+                       "  (the uninstall entry, kept while installed files are left)");
+    }
+    std::string run = RegistryText(HKEY_LOCAL_MACHINE, kRunKey, kRegistryName);
+    if (!run.empty()) {
+        left.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kRunKey + "\\" + kRegistryName +
+                       " = " + run +
+                       (CommandPointsInto(run, installDir, rules)
+                            ? "  (points into the installation, yet not removed)"
+                            : "  (starts a program elsewhere: not the installation's)"));
+    }
+    if (RunningProcess(kMainProcessName))
+        left.push_back(std::string(kMainProcessName) + " (running)");
+
+    Say("\nWhat is left of the installation:\n");
+    if (left.empty()) Say("    nothing: files, folder, shortcuts and registry entries are gone\n");
+    for (const std::string& item : left) Say("    %s\n", item.c_str());
+}
+
+// The file list's lines, read before the uninstaller removes it.
+std::vector<std::string> ListedFiles(const std::string& installDir) {
+    std::vector<std::string> lines;
+    std::FILE* file = std::fopen((installDir + "\\" + kFileListName).c_str(), "rb");
+    if (file == nullptr) return lines;
+    std::string text;
+    std::array<char, 4096> chunk{};
+    for (std::size_t got; (got = std::fread(chunk.data(), 1, chunk.size(), file)) > 0;) {
+        text.append(chunk.data(), got);
+    }
+    std::fclose(file);
+    std::string line;
+    for (char c : text) {
+        if (c == '\n') {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty()) lines.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    // Each folder of a listed file is the installation's too.
+    const std::size_t files = lines.size();
+    for (std::size_t i = 0; i < files; ++i) {
+        for (std::size_t cut = lines[i].find('\\'); cut != std::string::npos;
+             cut = lines[i].find('\\', cut + 1)) {
+            lines.push_back(lines[i].substr(0, cut + 1));
+        }
+    }
+    lines.push_back(kFileListName);
+    return lines;
+}
+
 int Fail(const char* what) {
     Say("setup-demo: %s\n", what);
     return 1;
@@ -458,6 +602,76 @@ int Install(const std::string& setup, const std::string& drive, const std::strin
     return 0;
 }
 
+// Waits for the uninstaller and for its copy, which removes the uninstaller's file and the folder
+// just after it has ended.
+void WaitForUninstaller(HANDLE process, const std::string& uninstaller, DWORD& exitCode) {
+    WaitForSingleObject(process, 600000);
+    GetExitCodeProcess(process, &exitCode);
+    WaitUntil([&] { return GetFileAttributesA(uninstaller.c_str()) == INVALID_FILE_ATTRIBUTES; },
+              15000);
+}
+
+int Uninstall(bool throughShortcut) {
+    const std::string installDir = FindPreviousInstallDir(nullptr);
+    if (installDir.empty()) return Fail("no installation found");
+    const std::vector<std::string> listed = ListedFiles(installDir);
+    const std::string uninstaller = installDir + "\\quenunset.exe";
+    DWORD exitCode = STILL_ACTIVE;
+    if (throughShortcut) {
+        std::array<char, MAX_PATH> programs{};
+        if (!GetShellFolderPath(CSIDL_PROGRAMS, programs.data())) {
+            return Fail("the Start menu's programs folder is unknown");
+        }
+        const std::string link = std::string(programs.data()) + "\\澜舟雅韵\\卸载澜舟雅韵.lnk";
+        Say("Opening the shortcut %s\n", link.c_str());
+        SHELLEXECUTEINFOA open{};
+        open.cbSize = sizeof open;
+        open.fMask = SEE_MASK_NOCLOSEPROCESS;
+        open.lpFile = link.c_str();
+        open.nShow = SW_SHOWNORMAL;
+        if (!ShellExecuteExA(&open)) return Fail("the uninstall shortcut could not be opened");
+        // The shell may start a shortcut's program without handing out its process.
+        UniqueHandle process(open.hProcess);
+        if (!process) {
+            WaitUntil([&] { return RunningProcess("quenunset.exe"); }, 30000);
+            UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+            PROCESSENTRY32 entry{};
+            entry.dwSize = sizeof entry;
+            for (BOOL more = Process32First(snapshot.get(), &entry); more && !process;
+                 more = Process32Next(snapshot.get(), &entry)) {
+                if (lstrcmpiA(entry.szExeFile, "quenunset.exe") == 0) {
+                    process.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE,
+                                              entry.th32ProcessID));
+                }
+            }
+            if (!process) return Fail("the uninstaller did not start");
+        }
+        WaitForUninstaller(process.get(), uninstaller, exitCode);
+    } else {
+        std::string command =
+            RegistryText(HKEY_LOCAL_MACHINE, kUninstallEntryKey, kUninstallStringValue);
+        if (command.empty()) return Fail("the uninstall entry names no uninstaller");
+        Say("Uninstalling as a script does: \"%s\" /S\n", command.c_str());
+        std::string commandLine = "\"" + command + "\" /S";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        if (!CreateProcessA(command.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                            nullptr, nullptr, &startup, &started)) {
+            return Fail("the uninstaller could not be started");
+        }
+        UniqueHandle process(started.hProcess), thread(started.hThread);
+        WaitForUninstaller(process.get(), uninstaller, exitCode);
+    }
+    Say("Uninstaller finished with exit code %lu (%s).\n", exitCode,
+        exitCode == 0   ? "everything listed was removed"
+        : exitCode == 1 ? "cancelled"
+        : exitCode == 2 ? "something is left"
+                        : "no file list: nothing removed");
+    PrintLeftovers(installDir, listed);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     g_report = std::fopen("setup-demo.txt", "w");
     int status = 2;
@@ -466,9 +680,13 @@ int main(int argc, char** argv) {
     } else if (argc == 3 && std::string(argv[1]) == "summary") {
         PrintSummary(FindPreviousInstallDir(nullptr), argv[2]);
         status = 0;
+    } else if (argc == 2 && std::string(argv[1]) == "uninstall") {
+        status = Uninstall(false);
+    } else if (argc == 2 && std::string(argv[1]) == "uninstall-shortcut") {
+        status = Uninstall(true);
     } else {
         Say("usage: setup-demo install SETUP_EXE DRIVE SCREENSHOTS BROWSER_LOG | setup-demo "
-            "summary BROWSER_LOG\n");
+            "summary BROWSER_LOG | setup-demo uninstall | setup-demo uninstall-shortcut\n");
     }
     Say("setup-demo: done (%d)\n", status);
     if (g_report != nullptr) std::fclose(g_report);

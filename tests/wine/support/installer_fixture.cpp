@@ -66,8 +66,8 @@ void InstallerTest::SetUp() {
     browser_ = scratch_ + "\\browser.exe";
     ASSERT_TRUE(CopyStub("recorder_gui", browser_));
     ASSERT_TRUE(DeleteRegistryTree(HKEY_CLASSES_ROOT, kHtmlCommandKey));
-    ASSERT_TRUE(
-        WriteRegistryString(HKEY_CLASSES_ROOT, kHtmlCommandKey, "", "\"" + browser_ + "\" -nohome"));
+    ASSERT_TRUE(WriteRegistryString(HKEY_CLASSES_ROOT, kHtmlCommandKey, "",
+                                    "\"" + browser_ + "\" -nohome"));
 }
 
 std::vector<std::string> InstallerTest::ShortcutPaths() {

@@ -1,0 +1,3 @@
+# The build of what ships for the i686 preset: the same target with the -win32 thread model.
+set(SETUP_MINGW_THREAD_MODEL win32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-i686.cmake)
