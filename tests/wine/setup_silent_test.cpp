@@ -121,6 +121,9 @@ TEST_F(SilentTest, EachOutcomeHasItsExitCode) {
     const std::vector<unsigned char> good = tpayload::Build(ProductEntries());
     std::vector<unsigned char> cut = good;
     cut.resize(cut.size() - 3);
+    // One byte of the last entry's data flipped in a payload that carries its checksums.
+    std::vector<unsigned char> damaged = tpayload::BuildWithChecksums(ProductEntries());
+    damaged[good.size() - 1] ^= 0x20;
     std::string blocked = data_ + "\\blocked\\QuenVox";
     ASSERT_TRUE(CreateDirectoryA((data_ + "\\blocked").c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(blocked.c_str(), nullptr));
@@ -138,6 +141,7 @@ TEST_F(SilentTest, EachOutcomeHasItsExitCode) {
         {"the system drive on this release", good, "/S /D=" + scratch_ + "\\sys", 3},
         {"no payload", {}, "/S /D=" + data_ + "\\none\\QuenVox", 5},
         {"a payload cut short", cut, "/S /D=" + data_ + "\\cut\\QuenVox", 5},
+        {"a damaged payload", damaged, "/S /D=" + data_ + "\\damaged\\QuenVox", 5},
         {"a file that cannot be written", good, "/S /D=" + blocked, 7},
         {"/S /? shows nothing", good, "/S /?", 0},
     };

@@ -5,6 +5,7 @@
 // D:, and every key and value below HKLM\Software and HKCU\Software. The only differences allowed
 // are Wine's own, each named below with its reason.
 #include "dialog_driver.h"
+#include "installer_fixture.h"
 #include "folder_picker.h"
 #include "process_support.h"
 #include "registry_support.h"
@@ -44,19 +45,6 @@ std::vector<wt::ExpectedChange> WineChanges() {
     };
 }
 
-DWORD ExitCode(const wt::StartedProcess& process) {
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process.handle(), &code);
-    return code;
-}
-
-std::string StoredString(HKEY root, const std::string& key, const std::string& name) {
-    std::optional<wt::RegistryValue> value = wt::ReadRegistryValue(root, key, name);
-    if (!value) return {};
-    std::string text(value->data.begin(), value->data.end());
-    return text.substr(0, text.find('\0'));
-}
-
 std::string FullPath(const std::string& path) {
     std::array<char, MAX_PATH> full{};
     DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full.data(), nullptr);
@@ -92,7 +80,7 @@ class ProductLifeTest : public testing::Test {
                                  FullPath(wt::ProgramDirectory() + "..\\sample\\product") +
                                  "\" \"" + *stage_ + "\\Data.cab\"");
         ASSERT_TRUE(pack.WaitForExit(dd::kWindowWait));
-        ASSERT_EQ(ExitCode(pack), 0u);
+        ASSERT_EQ(wt::ExitCode(pack), 0u);
         before_ = new wt::SystemSnapshot(Snapshot());
     }
     static void TearDownTestSuite() {
@@ -160,7 +148,7 @@ class ProductLifeTest : public testing::Test {
         EXPECT_TRUE(
             dd::WaitUntil([&] { return !(product = wt::ListedProcessIds("QuenVox.exe")).empty(); },
                           dd::kWindowWait));
-        EXPECT_EQ(StoredString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+        EXPECT_EQ(wt::StoredString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
                   std::string(kInstallDir) + "\\quenunset.exe");
         EXPECT_TRUE(wt::FileExistsAt(std::string(kInstallDir) + "\\quenunset.lst"));
         if (product.empty()) return {};
@@ -172,12 +160,12 @@ class ProductLifeTest : public testing::Test {
     // Runs the uninstaller the way a script does: the uninstall entry's command with /S.
     static DWORD UninstallSilently() {
         const std::string command =
-            StoredString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString");
-        EXPECT_FALSE(command.empty());
+            wt::StoredString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString");
+        EXPECT_NE(command, "<missing>");
         wt::StartedProcess uninstaller = wt::StartProgram(command, "/S");
         EXPECT_TRUE(uninstaller.WaitForExit(kUninstallWait));
         EXPECT_TRUE(dd::MessageBoxes(uninstaller.id()).empty());
-        return ExitCode(uninstaller);
+        return wt::ExitCode(uninstaller);
     }
 
     static std::string* stage_;
@@ -255,7 +243,7 @@ TEST_F(ProductLifeTest, TheUsersOwnFilesSurviveWithTheirFolders) {
               "因此保留了该文件夹:\r\nD:\\QuenVox");
     dd::Answer(done->window, IDOK);
     ASSERT_TRUE(uninstaller.WaitForExit(dd::kWindowWait));
-    EXPECT_EQ(ExitCode(uninstaller), 0u);
+    EXPECT_EQ(wt::ExitCode(uninstaller), 0u);
 
     const std::vector<std::string> users = {"+ D:\\QuenVox\\", "+ D:\\QuenVox\\skins\\",
                                             "+ D:\\QuenVox\\skins\\我的皮肤.ini",

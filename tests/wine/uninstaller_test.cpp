@@ -4,6 +4,7 @@
 // outside, keep itself and its list when something listed cannot go, and leave alone the
 // shortcuts and registry entries of another installation.
 #include "dialog_driver.h"
+#include "installer_fixture.h"
 #include "process_support.h"
 #include "registry_support.h"
 #include "shortcut_support.h"
@@ -32,19 +33,6 @@ std::string Uninstaller() {
 
 bool Write(const std::string& path, const std::string& text) {
     return wt::WriteFileBytes(path, std::vector<unsigned char>(text.begin(), text.end()));
-}
-
-DWORD ExitCode(const wt::StartedProcess& process) {
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(process.handle(), &code);
-    return code;
-}
-
-std::string StoredString(HKEY root, const std::string& key, const std::string& name) {
-    std::optional<wt::RegistryValue> value = wt::ReadRegistryValue(root, key, name);
-    if (!value) return "<missing>";
-    std::string text(value->data.begin(), value->data.end());
-    return text.substr(0, text.find('\0'));
 }
 
 class UninstallerTest : public testing::Test {
@@ -77,7 +65,7 @@ class UninstallerTest : public testing::Test {
     DWORD RunSilently() {
         wt::StartedProcess run = wt::StartProgram(folder_ + "\\quenunset.exe", "/S");
         EXPECT_TRUE(run.WaitForExit(kRunWait));
-        return ExitCode(run);
+        return wt::ExitCode(run);
     }
 
     // The uninstaller's copy removes it and its folder just after it has ended.
@@ -139,7 +127,7 @@ TEST_F(UninstallerTest, NoToTheQuestionChangesNothing) {
     EXPECT_EQ(question->text, "确定要卸载澜舟雅韵吗?");
     dd::Answer(question->window, IDNO);
     ASSERT_TRUE(run.WaitForExit(dd::kWindowWait));
-    EXPECT_EQ(ExitCode(run), 1u);
+    EXPECT_EQ(wt::ExitCode(run), 1u);
     EXPECT_TRUE(dd::MessageBoxes(run.id()).empty());
     for (const char* file : {"quenunset.exe", "quenunset.lst", "Quenvox.exe", "data\\a.ini"}) {
         EXPECT_TRUE(wt::FileExistsAt(folder_ + "\\" + file)) << file;
@@ -168,7 +156,7 @@ TEST_F(UninstallerTest, AFileInUseStaysNamedAndTheUninstallerStaysToRunAgain) {
                   held + "\r\n\r\n安装文件夹保留在:\r\n" + folder_);
     dd::Answer(told->window, IDOK);
     ASSERT_TRUE(run.WaitForExit(dd::kWindowWait));
-    EXPECT_EQ(ExitCode(run), 2u);
+    EXPECT_EQ(wt::ExitCode(run), 2u);
     EXPECT_FALSE(wt::FileExistsAt(folder_ + "\\Quenvox.exe"));
     EXPECT_FALSE(wt::FileExistsAt(folder_ + "\\data\\a.ini"));
     // What it takes to finish later stays: the uninstaller, its list and the uninstall entry.
@@ -226,7 +214,7 @@ TEST_F(UninstallerTest, ShortcutsAndRegistryEntriesOfAnotherInstallationStay) {
         EXPECT_EQ(wt::FileExistsAt(groupLink), !c.ours);
         EXPECT_EQ(wt::DirectoryExists(group), !c.ours) << "the group goes once it is empty";
         EXPECT_EQ(wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey), !c.ours);
-        EXPECT_EQ(StoredString(HKEY_LOCAL_MACHINE, kRunKey, "Quenvox"),
+        EXPECT_EQ(wt::StoredString(HKEY_LOCAL_MACHINE, kRunKey, "Quenvox"),
                   c.ours ? "<missing>" : "\"" + other + "\\Quenvox.exe\"");
 
         DeleteFileA(desktopLink.c_str());
