@@ -17,12 +17,6 @@ namespace {
 // Data is copied through a buffer of this size, so memory stays bounded whatever an entry holds.
 constexpr std::size_t kCopyChunk = 1 << 20;
 
-bool IsSkipped(const PayloadEntry& entry) {
-    return entry.fileName.empty() || HasParentReference(entry.directoryName) ||
-           HasParentReference(entry.fileName) || HasReservedDeviceName(entry.directoryName) ||
-           HasReservedDeviceName(entry.fileName) || IsTemporaryFileName(entry.fileName);
-}
-
 // Temporaries an abrupt end of an earlier run left in `folder`.
 void ClearStaleTemporaries(const std::string& folder) {
     for (const std::string& name : fsapi::FileNamesIn(folder.c_str())) {
@@ -144,6 +138,12 @@ class Unpacker {
 
 }  // namespace
 
+bool IsSkippedByNameRules(const PayloadEntry& entry) {
+    return entry.fileName.empty() || HasParentReference(entry.directoryName) ||
+           HasParentReference(entry.fileName) || HasReservedDeviceName(entry.directoryName) ||
+           HasReservedDeviceName(entry.fileName) || IsTemporaryFileName(entry.fileName);
+}
+
 UnpackOutcome UnpackPayload(ProgressSink& progress, const std::string& targetDir,
                             PayloadSource& payload, const UnpackHooks& hooks) {
     // The file a failure concerns: the entry being written, else the install directory.
@@ -173,7 +173,7 @@ UnpackOutcome UnpackPayload(ProgressSink& progress, const std::string& targetDir
             progress.SetProgressPos(ProgressPosition(entry.index, reader.count()));
             // Skipped entries are not read, so not verified either; their names and sizes were,
             // in the first pass.
-            if (IsSkipped(entry)) continue;
+            if (IsSkippedByNameRules(entry)) continue;
             std::optional<std::uint64_t> expected;
             if (checksums) {
                 expected = checksums->ForEntry(entry.index);

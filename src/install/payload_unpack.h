@@ -18,6 +18,10 @@ struct UnpackHooks {
     std::function<void(std::uint64_t)> onData;
 };
 
+// True for an entry the unpacker skips whatever its data: an empty file name, a parent reference
+// (".."), a device name on any level, or a file name of the temporaries' form.
+bool IsSkippedByNameRules(const PayloadEntry& entry);
+
 // Unpacks the container `payload` into `targetDir`, setting the progress position before each
 // entry.
 //

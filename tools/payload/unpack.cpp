@@ -62,12 +62,6 @@ std::string PathForMessage(const std::string& path, [[maybe_unused]] const CodeP
 #endif
 }
 
-bool IsWritten(const PayloadEntry& entry) {
-    return !entry.fileName.empty() && !HasParentReference(entry.directoryName) &&
-           !HasParentReference(entry.fileName) && !HasReservedDeviceName(entry.directoryName) &&
-           !HasReservedDeviceName(entry.fileName) && !IsTemporaryFileName(entry.fileName);
-}
-
 }  // namespace
 
 int UnpackContainer(const fs::path& container, const fs::path& target, const CodePage& codePage,
@@ -87,7 +81,7 @@ int UnpackContainer(const fs::path& container, const fs::path& target, const Cod
     }
 
     for (const PayloadEntry& entry : inspection.entries) {
-        if (!IsWritten(entry)) continue;
+        if (IsSkippedByNameRules(entry)) continue;
         if (!entry.directoryName.empty() && entry.directoryName.front() != '\\') {
             error = containerName + ": " + EntryLabel(entry, codePage) + " at offset " +
                     std::to_string(entry.offset) +
@@ -178,7 +172,7 @@ int UnpackContainer(const fs::path& container, const fs::path& target, const Cod
     }
 
     for (const PayloadEntry& entry : inspection.entries) {
-        if (!IsWritten(entry)) continue;
+        if (IsSkippedByNameRules(entry)) continue;
         ++result.files;
         result.bytes += entry.size;
     }
