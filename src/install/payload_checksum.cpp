@@ -6,12 +6,21 @@
 #include <xxhash.h>
 
 #include <array>
+#include <new>
 
 // XXH3's output is fixed from xxHash 0.8.0 on; earlier releases may give other values.
 static_assert(XXH_VERSION_NUMBER >= 800, "xxHash 0.8.0 or later is needed (libxxhash-dev)");
 
+// xxHash's own allocation: XXH3's state is aligned to 64 bytes, and an over-aligned `new` would
+// import _aligned_malloc, which the msvcrt.dll of Windows XP lacks.
 struct Checksum::State {
-    XXH3_state_t xxh;
+    State() : xxh(XXH3_createState()) {
+        if (xxh == nullptr) throw std::bad_alloc();
+    }
+    ~State() { XXH3_freeState(xxh); }
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
+    XXH3_state_t* xxh;
 };
 
 Checksum::Checksum() : state_(std::make_unique<State>()) {
@@ -23,15 +32,15 @@ Checksum::Checksum(Checksum&&) noexcept = default;
 Checksum& Checksum::operator=(Checksum&&) noexcept = default;
 
 void Checksum::Reset() {
-    XXH3_64bits_reset(&state_->xxh);
+    XXH3_64bits_reset(state_->xxh);
 }
 
 void Checksum::Add(const void* data, std::size_t size) {
-    if (size > 0) XXH3_64bits_update(&state_->xxh, data, size);
+    if (size > 0) XXH3_64bits_update(state_->xxh, data, size);
 }
 
 std::uint64_t Checksum::Value() const {
-    return XXH3_64bits_digest(&state_->xxh);
+    return XXH3_64bits_digest(state_->xxh);
 }
 
 std::uint64_t ChecksumOf(const void* data, std::size_t size) {
