@@ -3,12 +3,12 @@
 # need, and the zh_CN.UTF-8 locale that gives Wine the code page 936. (fonts-noto-cjk: Chinese text
 # in Wine's windows and screenshots, and the art script's font; fonts-wine: the Marlett symbol font
 # of the caption buttons, which the main job copies into its prefix; libxxhash-dev: the header of
-# the payload's checksums.)
+# the payload's checksums; clang-format: the layout check of the test command.)
 set -uo pipefail
 [ "$(id -u)" -eq 0 ] || { echo "install-deps: run as root (it installs Debian packages)" >&2; exit 1; }
 
 packages=(
-    cmake make g++ gcc googletest clang libclang-rt-14-dev
+    cmake make g++ gcc googletest clang clang-format libclang-rt-14-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     libxxhash-dev wine wine64 fonts-wine xvfb xauth locales imagemagick python3 file fonts-noto-cjk
 )

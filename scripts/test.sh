@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds every configuration and runs every test: native, native with sanitizers, a short fuzzing
+# Checks the layout of the sources, builds every configuration and runs every test: native, native with sanitizers, a short fuzzing
 # run, the Windows tests under Wine (64-bit build), the checks of the shipped 32-bit build, and a
 # check that the shipped pair builds byte-identical from two different folders.
 # Each Wine test gets a fresh prefix inside build/win64/wine; the user's ~/.wine is never used.
@@ -16,6 +16,9 @@ build() {
 }
 
 . scripts/xvfb.sh
+
+echo "== layout"
+scripts/check-format.sh
 
 echo "== native"
 build native
