@@ -1,4 +1,4 @@
-#include "framework/dll_search.h"
+#include "app/dll_search.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "framework/instance_guard.h"
+#include "app/instance_guard.h"
 
 InstanceClaim ClaimSingleInstance(const char* name, UniqueHandle& held) {
     UniqueHandle existing(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name));

@@ -2,8 +2,8 @@
 
 #include "app/command_line.h"
 #include "app/unattended_install.h"
-#include "framework/dll_search.h"
-#include "framework/instance_guard.h"
+#include "app/dll_search.h"
+#include "app/instance_guard.h"
 #include "framework/message_box.h"
 #include "install/unpack_outcome.h"
 #include "ui/setup_dialog.h"
@@ -41,8 +41,6 @@ SetupApp::SetupApp() {
 SetupApp::~SetupApp() = default;
 
 BOOL SetupApp::InitInstance() {
-    AfxEnableControlContainer();
-
     SetupCommandLine options = ParseSetupArguments(ArgumentsOf(GetCommandLineA()));
     if (options.silent) {
         m_nExitCode = RunUnattended(options, m_hInstanceMutex);
@@ -59,8 +57,6 @@ BOOL SetupApp::InitInstance() {
         m_nExitCode = setup_exit::kAlreadyRunning;
         return FALSE;
     }
-
-    Enable3dControlsStatic();
 
     SetupDialog dialog;
     if (options.targetDir) dialog.PresetInstallPath(*options.targetDir);

@@ -1,11 +1,10 @@
 #include "app/unattended_install.h"
 
-#include "framework/instance_guard.h"
+#include "app/instance_guard.h"
 #include "app/setup_app.h"
 #include "install/install_worker.h"
 #include "install/previous_install.h"
-#include "install/product_constants.h"
-#include "system/process_lookup.h"
+#include "install/product_processes.h"
 #include "ui/install_path_rule.h"
 
 #include <string>
@@ -43,10 +42,8 @@ int RunUnattended(const SetupCommandLine& options, UniqueHandle& instanceMutex) 
         options.targetDir ? *options.targetDir : FindPreviousInstallDir(nullptr, false);
     if (target.empty()) return setup_exit::kUsage;
     if (IsRefusedSystemDriveHere(target)) return setup_exit::kSystemDrive;
-    if (FindProcessByName(kMainProcessName) != kNoProcess ||
-        FindProcessByName(kPlayerProcessName) != kNoProcess) {
-        return setup_exit::kProductRunning;
-    }
+    // Nobody is there to be asked: one look decides.
+    if (IsProductOrPlayerRunning(1)) return setup_exit::kProductRunning;
     UnattendedOwner owner(target, !options.noRun);
     return UnpackOutcomeExitCode(InstallProduct(owner));
 }

@@ -55,12 +55,12 @@ void CDialog::EndDialog(int result) {
 }
 
 BOOL CDialog::OnInitDialog() {
-    UpdateData(FALSE);
+    CDataExchange exchange{this};
+    DoDataExchange(&exchange);
     return TRUE;
 }
 
 void CDialog::OnOK() {
-    if (!UpdateData(TRUE)) return;
     EndDialog(IDOK);
 }
 
@@ -69,12 +69,6 @@ void CDialog::OnCancel() {
 }
 
 void CDialog::DoDataExchange(CDataExchange*) {}
-
-BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
-    CDataExchange exchange{this, bSaveAndValidate};
-    DoDataExchange(&exchange);
-    return TRUE;
-}
 
 MessageMap CDialog::GetMessageMap() const {
     return {};

@@ -10,10 +10,10 @@
 
 class CDialog;
 
-// One data exchange: which dialog, and whether values go from the controls to the members.
+// One data exchange: the dialog whose controls are bound. The installer's dialogs exchange no
+// values, only control bindings.
 struct CDataExchange {
     CDialog* m_pDlgWnd;
-    BOOL m_bSaveAndValidate;
 };
 
 // Binds `control` to the dialog's control `id` the first time it runs; later calls keep the
@@ -43,12 +43,11 @@ class CDialog : public CWnd {
   protected:
     // Runs the data exchange to bind controls; true puts the focus on the first tab stop.
     virtual BOOL OnInitDialog();
-    // The OK command: saving data exchange, then EndDialog(IDOK).
+    // The OK command: EndDialog(IDOK).
     virtual void OnOK();
     // The cancel command (Escape, close box, Alt+F4): EndDialog(IDCANCEL).
     virtual void OnCancel();
     virtual void DoDataExchange(CDataExchange* pDX);
-    BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
 
     // The messages this dialog handles beyond OK and cancel; empty by default.
     virtual MessageMap GetMessageMap() const;

@@ -3,7 +3,7 @@
 // or Vista and 7 with their loader update), Windows 2000 and XP before SP1 have neither. Wine
 // offers both whatever version a prefix claims, so the lookup itself answers here as each system
 // would, and the calls made are recorded instead of changing this process.
-#include "framework/dll_search.h"
+#include "app/dll_search.h"
 #include "import_hook.h"
 
 #include <windows.h>

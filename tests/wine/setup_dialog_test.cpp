@@ -3,8 +3,8 @@
 // hold a run at the points that matter. The framework's message box and the start-up hardening
 // are checked here too.
 #include "dialog_driver.h"
-#include "framework/dll_search.h"
-#include "framework/instance_guard.h"
+#include "app/dll_search.h"
+#include "app/instance_guard.h"
 #include "framework/message_box.h"
 #include "framework/thread.h"
 #include "import_hook.h"
