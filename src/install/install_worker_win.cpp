@@ -4,11 +4,9 @@
 #include "install/install_state.h"
 #include "install/payload_extract.h"
 #include "install/product_constants.h"
+#include "install/product_processes.h"
 #include "install/product_registration.h"
 #include "system/home_page.h"
-#include "system/process_lookup.h"
-
-#include <shellapi.h>
 
 #include <string>
 
@@ -47,13 +45,7 @@ UINT __cdecl InstallThreadProc(LPVOID parameter) {
     // From here on the dialog's cancel operation ends the dialog again; the last step relies on it.
     g_bInstalling = 0;
 
-    RunStep([&] {
-        std::string mainProgram = owner.GetInstallPath() + kMainProgramTail;
-        if (FindProcessByName(kMainProcessName) == kNoProcess) {
-            ShellExecuteA(GetDesktopWindow(), "open", mainProgram.c_str(), nullptr, nullptr,
-                          SW_SHOW);
-        }
-    });
+    RunStep([&] { StartMainProgramUnlessRunning(owner.GetInstallPath()); });
     RunStep([] { OpenHomePage(kHomePageUrl); });
 
     // The owner is not touched after this call.

@@ -1,6 +1,6 @@
 #include "install/previous_install.h"
 
-#include "install/product_files.h"
+#include "install/product_constants.h"
 #include "system/path_text.h"
 #include "system/shell_links.h"
 #include "system/win_resource.h"
@@ -12,12 +12,12 @@
 
 namespace {
 
-// The value is read into a zeroed MAX_PATH buffer with room for two bytes fewer, so a value
+// The value is read into a zeroed kPathBufferSize buffer with room for two bytes fewer, so a value
 // stored without its terminator (as earlier installations left it) still ends inside the buffer.
-constexpr DWORD kUninstallStringReadSize = MAX_PATH - 2;
+constexpr DWORD kUninstallStringReadSize = kPathBufferSize - 2;
 
 std::string DirectoryFromRegistry(HKEY entry) {
-    std::array<char, MAX_PATH> value{};
+    PathBuffer value{};
     DWORD size = kUninstallStringReadSize;
     DWORD type = 0;
     if (RegQueryValueExA(entry, kUninstallStringValue, nullptr, &type,
@@ -27,14 +27,15 @@ std::string DirectoryFromRegistry(HKEY entry) {
     return std::string(DirectoryOf(value.data()));
 }
 
-// The directory of the target of the shortcut at `suffix` below the special folder, or nullopt.
-std::optional<std::string> DirectoryFromShortcut(HWND ownerWindow, int csidl, const char* suffix,
+// The directory of the target of `shortcut`, or nullopt.
+std::optional<std::string> DirectoryFromShortcut(HWND ownerWindow, const ProductShortcut& shortcut,
                                                  bool allowShellUi) {
-    std::array<char, MAX_PATH> folder{};
+    const int csidl = shortcut.folder == ShortcutFolder::kDesktop ? CSIDL_DESKTOP : CSIDL_PROGRAMS;
+    PathBuffer folder{};
     if (!GetShellFolderPath(csidl, folder.data())) return std::nullopt;
-    std::optional<std::string> linkPath = JoinPath(folder.data(), suffix);
+    std::optional<std::string> linkPath = JoinPath(folder.data(), shortcut.suffix);
     if (!linkPath) return std::nullopt;
-    std::array<char, MAX_PATH> directory{};
+    PathBuffer directory{};
     if (ResolveShortcutDirectory(ownerWindow, linkPath->c_str(), directory.data(), allowShellUi) !=
         1) {
         return std::nullopt;
@@ -53,13 +54,10 @@ std::string FindPreviousInstallDir(HWND ownerWindow, bool allowShellUi) {
             return DirectoryFromRegistry(entry.get());
         }
     }
-    if (auto directory = DirectoryFromShortcut(ownerWindow, CSIDL_DESKTOP, kDesktopShortcutSuffix,
-                                               allowShellUi)) {
-        return *directory;
-    }
-    if (auto directory = DirectoryFromShortcut(ownerWindow, CSIDL_PROGRAMS, kGroupShortcutSuffix,
-                                               allowShellUi)) {
-        return *directory;
+    for (const ProductShortcut& shortcut : {kDesktopShortcut, kGroupShortcut}) {
+        if (auto directory = DirectoryFromShortcut(ownerWindow, shortcut, allowShellUi)) {
+            return *directory;
+        }
     }
     return {};
 }

@@ -3,6 +3,7 @@
 #include "install/product_files.h"
 #include "system/shell_links.h"
 #include "system/win_resource.h"
+#include "system/path_text.h"
 
 #include <shlobj.h>
 
@@ -20,13 +21,13 @@ const std::optional<std::string>& PathOf(const ProductPaths& paths, ProductFile 
 
 // The folder's path, or nullopt when the shell cannot give it.
 std::optional<std::string> ShellFolder(int csidl) {
-    std::array<char, MAX_PATH> path{};
+    PathBuffer path{};
     if (!GetShellFolderPath(csidl, path.data())) return std::nullopt;
     return std::string(path.data());
 }
 
-// A shortcut whose target or link path would not fit MAX_PATH is left out rather than written
-// somewhere else.
+// A shortcut whose target or link path would not fit kPathBufferSize is left out rather than
+// written somewhere else.
 void WriteShortcut(const ProductPaths& paths, const std::string& folder,
                    const ProductShortcut& shortcut) {
     const std::optional<std::string>& target = PathOf(paths, shortcut.target);
@@ -95,7 +96,7 @@ int RegisterProduct(const std::string& installDir, int autoRun) {
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallEntryKey, 0, KEY_WRITE, entry.put()) ==
         ERROR_SUCCESS) {
         const std::optional<std::string>& uninstaller = PathOf(paths, ProductFile::kUninstaller);
-        SetStringValue(entry.get(), kDisplayNameValue, DisplayNameText());
+        SetStringValue(entry.get(), kDisplayNameValue, std::string(kProductTitle));
         SetStringValue(entry.get(), kDisplayVersionValue, std::string(kVersionText));
         SetStringValue(entry.get(), kPublisherValue, std::string(kPublisherText));
         SetStringValue(entry.get(), kDisplayIconValue, uninstaller);

@@ -74,8 +74,8 @@ std::string MachineKeyName(const char* key) {
 
 void RemoveShortcuts(const std::string& folder, std::vector<std::string>& notRemoved) {
     const MultibyteRules& rules = SystemMultibyteRules();
-    std::array<char, MAX_PATH> desktop{};
-    std::array<char, MAX_PATH> programs{};
+    PathBuffer desktop{};
+    PathBuffer programs{};
     const bool haveDesktop = GetShellFolderPath(CSIDL_DESKTOP, desktop.data());
     const bool havePrograms = GetShellFolderPath(CSIDL_PROGRAMS, programs.data());
     for (const ProductShortcut& shortcut : kProductShortcuts) {
@@ -83,7 +83,7 @@ void RemoveShortcuts(const std::string& folder, std::vector<std::string>& notRem
         if (!(onDesktop ? haveDesktop : havePrograms)) continue;
         std::optional<std::string> link =
             JoinPath(onDesktop ? desktop.data() : programs.data(), shortcut.suffix);
-        std::array<char, MAX_PATH> target{};
+        PathBuffer target{};
         // A shortcut of another installation, or one that is no shortcut, is not ours to remove.
         if (!link || !ReadShortcutTarget(link->c_str(), target.data()) ||
             !IsPathInsideFolder(target.data(), folder, rules)) {

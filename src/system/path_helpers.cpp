@@ -1,9 +1,7 @@
 #include "system/path_helpers.h"
 
 #include "system/file_api.h"
-
-#include <array>
-#include <cstring>
+#include "system/path_text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -33,41 +31,35 @@ int CreateDirectoryChain(const std::string& path) {
     }
 }
 
-namespace {
-
-constexpr std::size_t kModulePathSize = 260;
-std::array<char, kModulePathSize> g_moduleDirectory{};
-bool g_moduleDirectoryKnown = false;
-
-// Full path of the running executable into `buffer`; false when it cannot be had or is cut.
-bool QueryExecutablePath(std::array<char, kModulePathSize>& buffer) {
+std::string GetExecutablePath() {
+    // A path cut to the buffer would end in another name: the buffer grows to the longest path.
+    for (std::size_t size : {kPathBufferSize, kLongestPath}) {
+        std::string path(size, '\0');
 #ifdef _WIN32
-    DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    return length > 0 && length < buffer.size();
+        DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(size));
+        if (length == 0) return {};
 #else
-    ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) return false;
-    buffer[static_cast<std::size_t>(length)] = '\0';
-    return true;
+        ssize_t length = readlink("/proc/self/exe", path.data(), size);
+        if (length <= 0) return {};
 #endif
+        if (static_cast<std::size_t>(length) < size) {
+            path.resize(static_cast<std::size_t>(length));
+            return path;
+        }
+    }
+    return {};
 }
 
-}  // namespace
-
 const char* GetModuleDirectory() {
-    if (g_moduleDirectoryKnown) return g_moduleDirectory.data();
-    g_moduleDirectoryKnown = true;
-    std::array<char, kModulePathSize> path{};
-    if (!QueryExecutablePath(path)) return g_moduleDirectory.data();
-    char* cut = std::strrchr(path.data(), '\\');
-    if (cut == nullptr) cut = std::strrchr(path.data(), '/');
-    if (cut != nullptr) *cut = '\0';
-    std::size_t length = std::strlen(path.data());
-    // The directory and its backslash must fit with the terminator; the executable's own name
-    // was at least one byte, so this holds whenever the query succeeded.
-    if (length + 2 > g_moduleDirectory.size()) return g_moduleDirectory.data();
-    std::memcpy(g_moduleDirectory.data(), path.data(), length);
-    g_moduleDirectory[length] = '\\';
-    g_moduleDirectory[length + 1] = '\0';
-    return g_moduleDirectory.data();
+    // Initialised once even when threads race to the first call.
+    static const std::string directory = [] {
+        std::string path = GetExecutablePath();
+        if (path.empty() || path.size() >= kPathBufferSize) return std::string();
+        std::size_t cut = path.rfind('\\');
+        if (cut == std::string::npos) cut = path.rfind('/');
+        if (cut != std::string::npos) path.erase(cut);
+        path.push_back('\\');
+        return path;
+    }();
+    return directory.c_str();
 }

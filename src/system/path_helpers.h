@@ -1,6 +1,7 @@
-// Small file-system services for the payload unpacker.
+// Small file-system services: existence, directory chains and the running executable's place.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // 1 when the path names an existing file or directory (whatever its attributes), else 0.
@@ -11,7 +12,14 @@ int FileExists(const char* path);
 // before the failure stay. The caller's string is not changed.
 int CreateDirectoryChain(const std::string& path);
 
-// Directory of the running executable with one trailing backslash, computed once per process.
-// The text lives for the process and never changes; callers must not write into it. Empty when
-// the executable's path cannot be had or does not fit MAX_PATH.
+// The longest path the system's wide calls take (32767 characters and a terminator).
+inline constexpr std::size_t kLongestPath = 32768;
+
+// Full path of the running executable, whatever its length (up to kLongestPath bytes); empty when
+// the system cannot give it.
+std::string GetExecutablePath();
+
+// Directory of the running executable with one trailing backslash, computed once per process
+// (safe from any thread). The text lives for the process and never changes; callers must not
+// write into it. Empty when the executable's path cannot be had or does not fit kPathBufferSize.
 const char* GetModuleDirectory();

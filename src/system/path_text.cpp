@@ -2,6 +2,17 @@
 
 #include <string>
 
+std::optional<std::string> JoinPath(std::string_view head, std::string_view tail) {
+    if (head.size() >= kPathBufferSize || tail.size() >= kPathBufferSize - head.size()) {
+        return std::nullopt;
+    }
+    std::string path;
+    path.reserve(head.size() + tail.size());
+    path.append(head);
+    path.append(tail);
+    return path;
+}
+
 namespace {
 
 bool IsSeparator(std::string_view character) {

@@ -3,7 +3,19 @@
 
 #include "system/multibyte_rules.h"
 
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
 #include <string_view>
+
+// Paths hold at most this many bytes with their terminator: the system's MAX_PATH.
+inline constexpr std::size_t kPathBufferSize = 260;
+using PathBuffer = std::array<char, kPathBufferSize>;
+
+// `head` followed by `tail` when the whole fits kPathBufferSize with its terminator. A path that
+// does not fit is refused, never cut into another, shorter path.
+std::optional<std::string> JoinPath(std::string_view head, std::string_view tail);
 
 // The directory part of `path`: everything before its last backslash (0x5C), or, when it has
 // none, before its last slash (0x2F); the separator itself is dropped. A path without either is

@@ -15,14 +15,10 @@ ProcessId FindProcessByName(const char* name);
 // Asks the system to end the process with exit code 0. Reports nothing and does not wait.
 void TerminateProcessById(ProcessId processId);
 
-// Ends the first running product process and every running player ("mplayer.exe"), first listed
-// first. Returns when no player is listed any more, or when the players still listed survived
-// every termination request (the loop is bounded).
-void TerminateProductProcesses();
-
 // Ends every listed process whose executable file name is `name` (compared as FindProcessByName
-// compares), the first listed first, with the bound of the player loop above: a process still
-// listed after three termination requests is passed over, and the lookups stop after 100 passes.
+// compares), the first listed first, with a bound so that a process that will not end cannot
+// hold the loop: a process still listed after three termination requests is passed over, and
+// the lookups stop after 100 passes.
 // With a `folder` (a full path), only processes whose image lies inside it are ended; one whose
 // image path cannot be read is left alone. After each termination request the process is given
 // up to `exitWaitMs` to end, so that its files are free before the next lookup. True when no

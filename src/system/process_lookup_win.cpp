@@ -1,6 +1,5 @@
 #include "system/process_lookup.h"
 
-#include "install/product_constants.h"
 #include "system/ansi_text_win.h"
 #include "system/path_text.h"
 #include "system/system_multibyte_rules.h"
@@ -22,11 +21,11 @@ namespace {
 // systems.
 constexpr DWORD kLegacyAllAccess = 0x1F0FFF;
 
-// A player still listed after this many termination requests (its open or termination refused, or
-// it is slow to leave the list) is passed over, so that the players listed after it are reached.
-constexpr int kRequestsPerPlayer = 3;
-// Bounds the player loop even if players keep appearing.
-constexpr int kMaxPlayerPasses = 100;
+// A process still listed after this many termination requests (its open or termination refused,
+// or it is slow to leave the list) is passed over, so that the ones listed after it are reached.
+constexpr int kRequestsPerProcess = 3;
+// Bounds the loop even if processes of the name keep appearing.
+constexpr int kMaxPasses = 100;
 
 const ProcessSystemCalls* g_testCalls = nullptr;
 
@@ -73,7 +72,7 @@ ProcessId FindFirstProcess(const char* name, const std::vector<ProcessId>& passe
     entry.dwSize = sizeof entry;  // 296 bytes in the 32-bit build
     for (BOOL more = Process32First(snapshot.get(), &entry); more;
          more = Process32Next(snapshot.get(), &entry)) {
-        entry.szExeFile[MAX_PATH - 1] = '\0';
+        entry.szExeFile[std::size(entry.szExeFile) - 1] = '\0';
         auto id = static_cast<ProcessId>(entry.th32ProcessID);
         if (FoldedName(entry.szExeFile) == wanted &&
             std::find(passedOver.begin(), passedOver.end(), id) == passedOver.end() &&
@@ -86,9 +85,9 @@ ProcessId FindFirstProcess(const char* name, const std::vector<ProcessId>& passe
 
 // The path in its long form when the system can give it, else as it is.
 std::string LongPath(const std::string& path) {
-    std::array<char, MAX_PATH> longPath{};
-    DWORD length = GetLongPathNameA(path.c_str(), longPath.data(), MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::string(longPath.data(), length) : path;
+    PathBuffer longPath{};
+    DWORD length = GetLongPathNameA(path.c_str(), longPath.data(), kPathBufferSize);
+    return length > 0 && length < kPathBufferSize ? std::string(longPath.data(), length) : path;
 }
 
 // Full path of a process's executable (its first module), or empty when it cannot be read.
@@ -103,7 +102,7 @@ std::string ImagePath(ProcessId processId) {
         MODULEENTRY32 module{};
         module.dwSize = sizeof module;
         if (!Module32First(modules.get(), &module)) return {};
-        module.szExePath[MAX_PATH - 1] = '\0';
+        module.szExePath[std::size(module.szExePath) - 1] = '\0';
         return LongPath(module.szExePath);
     }
     return {};
@@ -129,14 +128,6 @@ void TerminateProcessById(ProcessId processId) {
     if (process) RequestTermination(process.get());
 }
 
-void TerminateProductProcesses() {
-    if (ProcessId product = FindProcessByName(kMainProcessName); product != kNoProcess) {
-        TerminateProcessById(product);
-    }
-
-    TerminateProcessesByName(kPlayerProcessName);
-}
-
 bool TerminateProcessesByName(const char* name, const char* folder, std::uint32_t exitWaitMs) {
     std::function<bool(ProcessId)> inFolder;
     std::vector<ProcessId> elsewhere;
@@ -154,7 +145,7 @@ bool TerminateProcessesByName(const char* name, const char* folder, std::uint32_
 
     std::map<ProcessId, int> requests;
     std::vector<ProcessId> passedOver;
-    for (int pass = 0; pass < kMaxPlayerPasses; ++pass) {
+    for (int pass = 0; pass < kMaxPasses; ++pass) {
         ProcessId process = FindFirstProcess(name, passedOver, inFolder);
         if (process == kNoProcess) return passedOver.empty();
         if (exitWaitMs == 0) {
@@ -162,7 +153,7 @@ bool TerminateProcessesByName(const char* name, const char* folder, std::uint32_
         } else {
             EndProcess(process, exitWaitMs);
         }
-        if (++requests[process] >= kRequestsPerPlayer) passedOver.push_back(process);
+        if (++requests[process] >= kRequestsPerProcess) passedOver.push_back(process);
     }
     return false;
 }

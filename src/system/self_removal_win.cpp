@@ -18,14 +18,14 @@ constexpr DWORD kDeletePause = 100;
 }  // namespace
 
 bool StartSelfRemoval() {
-    std::array<char, MAX_PATH> self{};
-    DWORD length = GetModuleFileNameA(nullptr, self.data(), MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return false;
-    std::array<char, MAX_PATH> temp{};
-    length = GetTempPathA(MAX_PATH, temp.data());
-    if (length == 0 || length >= MAX_PATH) return false;
+    PathBuffer self{};
+    DWORD length = GetModuleFileNameA(nullptr, self.data(), kPathBufferSize);
+    if (length == 0 || length >= kPathBufferSize) return false;
+    PathBuffer temp{};
+    length = GetTempPathA(kPathBufferSize, temp.data());
+    if (length == 0 || length >= kPathBufferSize) return false;
     // A new name of its own; the call creates the file.
-    std::array<char, MAX_PATH> copy{};
+    PathBuffer copy{};
     if (GetTempFileNameA(temp.data(), kCopyPrefix, 0, copy.data()) == 0) return false;
     if (!CopyFileA(self.data(), copy.data(), FALSE)) {
         DeleteFileA(copy.data());

@@ -3,6 +3,8 @@
 // thread's COM state as it found it.
 #pragma once
 
+#include "system/path_text.h"
+
 #include <windows.h>
 
 // Hotkey of every shortcut the installer writes: Ctrl+Shift+R.
@@ -10,13 +12,13 @@ inline constexpr WORD kShortcutHotkey = 0x0352;
 
 // Writes a shortcut at `linkPath` (its folder must exist) that starts `target`, with the hotkey
 // Ctrl+Shift+R and nothing else set. 1 once the shell link object and its persistence interface
-// were obtained (a failed save still gives 1); 0 otherwise. A target that does not fit in MAX_PATH
-// bytes, or a link path that does not fit in MAX_PATH wide characters, is never cut into another
-// path: nothing is saved and the result is 0.
+// were obtained (a failed save still gives 1); 0 otherwise. A target that does not fit in
+// kPathBufferSize bytes, or a link path that does not fit in kPathBufferSize wide characters, is
+// never cut into another path: nothing is saved and the result is 0.
 int CreateShortcut(const char* target, const char* linkPath);
 
 // Reads the shortcut at `linkPath` and writes the directory holding its target (no trailing
-// separator) into `outDirectory` (at least MAX_PATH bytes). 1 on success; 0 otherwise, with
+// separator) into `outDirectory` (at least kPathBufferSize bytes). 1 on success; 0 otherwise, with
 // `outDirectory` untouched. The shell may show its own dialog, owned by `ownerWindow`, while it
 // looks for a moved target; with `allowShellUi` false it shows none (SLR_NO_UI).
 int ResolveShortcutDirectory(HWND ownerWindow, const char* linkPath, char* outDirectory,
@@ -24,10 +26,10 @@ int ResolveShortcutDirectory(HWND ownerWindow, const char* linkPath, char* outDi
 
 // The target path stored in the shortcut at `linkPath`, as stored: nothing is resolved and no
 // dialog is shown, so a shortcut whose target is gone still tells where it pointed. Written into
-// `outTarget` (MAX_PATH bytes); false when the file cannot be loaded as a shortcut or holds no
-// path, with `outTarget` untouched.
+// `outTarget` (kPathBufferSize bytes); false when the file cannot be loaded as a shortcut or holds
+// no path, with `outTarget` untouched.
 bool ReadShortcutTarget(const char* linkPath, char* outTarget);
 
 // File-system path of a special folder (CSIDL_DESKTOP, CSIDL_PROGRAMS) into `outPath`
-// (MAX_PATH bytes). False when it cannot be had; `outPath` is then not to be used.
+// (kPathBufferSize bytes). False when it cannot be had; `outPath` is then not to be used.
 bool GetShellFolderPath(int csidl, char* outPath);

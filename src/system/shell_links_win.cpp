@@ -32,9 +32,9 @@ class ShellItemList {
     LPITEMIDLIST list_ = nullptr;
 };
 
-// True when `text` ends inside a MAX_PATH buffer, so it can be handed on whole.
+// True when `text` ends inside a kPathBufferSize buffer, so it can be handed on whole.
 bool FitsPathBuffer(const char* text) {
-    return text != nullptr && ::strnlen(text, MAX_PATH) < MAX_PATH;
+    return text != nullptr && ::strnlen(text, kPathBufferSize) < kPathBufferSize;
 }
 
 }  // namespace
@@ -74,12 +74,13 @@ int ResolveShortcutDirectory(HWND ownerWindow, const char* linkPath, char* outDi
     if (!AnsiPathToWide(linkPath, widePath)) return 0;
     if (FAILED(file->Load(widePath.data(), STGM_READ))) return 0;
     if (FAILED(link->Resolve(ownerWindow, allowShellUi ? 0 : SLR_NO_UI))) return 0;
-    std::array<char, MAX_PATH> target{};
+    PathBuffer target{};
     WIN32_FIND_DATAA findData{};
-    if (FAILED(link->GetPath(target.data(), MAX_PATH, &findData, SLGP_UNCPRIORITY))) return 0;
+    if (FAILED(link->GetPath(target.data(), kPathBufferSize, &findData, SLGP_UNCPRIORITY)))
+        return 0;
     // Not used, but a link whose description cannot be read is not trusted either.
-    std::array<char, MAX_PATH> description{};
-    if (FAILED(link->GetDescription(description.data(), MAX_PATH))) return 0;
+    PathBuffer description{};
+    if (FAILED(link->GetDescription(description.data(), kPathBufferSize))) return 0;
 
     target.back() = '\0';
     std::string_view directory = DirectoryOf(target.data());
@@ -100,8 +101,8 @@ bool ReadShortcutTarget(const char* linkPath, char* outTarget) {
     WidePathBuffer widePath;
     if (!AnsiPathToWide(linkPath, widePath)) return false;
     if (FAILED(file->Load(widePath.data(), STGM_READ))) return false;
-    std::array<char, MAX_PATH> target{};
-    if (link->GetPath(target.data(), MAX_PATH, nullptr, SLGP_RAWPATH) != S_OK) return false;
+    PathBuffer target{};
+    if (link->GetPath(target.data(), kPathBufferSize, nullptr, SLGP_RAWPATH) != S_OK) return false;
     target.back() = '\0';
     if (target[0] == '\0') return false;
     std::memcpy(outTarget, target.data(), std::strlen(target.data()) + 1);
@@ -113,7 +114,7 @@ bool GetShellFolderPath(int csidl, char* outPath) {
     if (FAILED(SHGetMalloc(&allocator))) return false;
     ShellItemList items(allocator);
     if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, items.put()))) return false;
-    std::array<char, MAX_PATH> path{};
+    PathBuffer path{};
     if (!SHGetPathFromIDListA(items.get(), path.data()) || !FitsPathBuffer(path.data())) {
         return false;
     }

@@ -9,7 +9,7 @@
 
 template <typename Traits>
 class UniqueResource {
-public:
+  public:
     using Type = typename Traits::Type;
 
     UniqueResource() = default;
@@ -41,7 +41,7 @@ public:
         return &value_;
     }
 
-private:
+  private:
     Type value_ = Traits::Invalid();
 };
 
@@ -77,7 +77,7 @@ using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 // both count as success, and only a successful call is undone, so a thread's COM state is left
 // as it was found.
 class ScopedComInitialize {
-public:
+  public:
     ScopedComInitialize() : hr_(CoInitialize(nullptr)) {}
     ScopedComInitialize(const ScopedComInitialize&) = delete;
     ScopedComInitialize& operator=(const ScopedComInitialize&) = delete;
@@ -87,6 +87,6 @@ public:
     bool Succeeded() const { return SUCCEEDED(hr_); }
     HRESULT result() const { return hr_; }
 
-private:
+  private:
     HRESULT hr_;
 };

@@ -1,6 +1,7 @@
 #include "ui/install_path_rule.h"
 
 #include "system/os_version.h"
+#include "system/path_text.h"
 
 #include <windows.h>
 
@@ -9,7 +10,7 @@
 bool IsRefusedSystemDriveHere(std::string_view picked) {
     int osVersionClass = GetOsVersionClass();
     // The system directory is asked for only where the drive can be refused.
-    std::array<char, MAX_PATH> systemDirectory{};
+    PathBuffer systemDirectory{};
     if (osVersionClass == 0 || osVersionClass == 1) {
         GetSystemDirectoryA(systemDirectory.data(), static_cast<UINT>(systemDirectory.size()));
     }

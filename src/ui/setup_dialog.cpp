@@ -6,10 +6,11 @@
 #include "install/install_worker.h"
 #include "install/previous_install.h"
 #include "install/product_constants.h"
+#include "install/product_processes.h"
 #include "res/resource.h"
-#include "system/process_lookup.h"
 #include "ui/about_dialog.h"
 #include "ui/install_path_rule.h"
+#include "system/path_text.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
@@ -104,19 +105,14 @@ BOOL SetupDialog::OnInitDialog() {
     m_progress.SetRange32(0, 100);
     m_chkAutoRun.SetCheck(m_bAutoRun);
 
-    bool running = FindProcessByName(kMainProcessName) != kNoProcess;
-    for (int lookups = 0; lookups < kPlayerLookupLimit; ++lookups) {
-        if (FindProcessByName(kPlayerProcessName) == kNoProcess) break;
-        running = true;
-    }
-    if (running) SetTimer(m_hWnd, kRunningPromptTimer, kRunningPromptDelayMs, nullptr);
+    if (IsProductOrPlayerRunning())
+        SetTimer(m_hWnd, kRunningPromptTimer, kRunningPromptDelayMs, nullptr);
 
     m_strInstallPath = FindPreviousInstallDir(m_hWnd);
     SetDlgItemTextA(m_hWnd, IDC_PATH, m_strInstallPath.c_str());
     if (m_strPresetPath) AcceptFolder(*m_strPresetPath, *m_strPresetPath);
 
-    std::string title = std::string(kProductName) + kVersionText + " " + kBuildText;
-    SetWindowTextA(m_hWnd, title.c_str());
+    SetWindowTextA(m_hWnd, kProductTitle);
     return TRUE;
 }
 
@@ -157,7 +153,7 @@ void SetupDialog::OnBrowse() {
 
     // The picker walks the shell namespace, which wants COM on this thread.
     ScopedComInitialize com;
-    std::array<char, MAX_PATH> folder{};
+    PathBuffer folder{};
     BROWSEINFOA browse{};
     browse.hwndOwner = m_hWnd;
     browse.pidlRoot = nullptr;
@@ -214,10 +210,7 @@ void SetupDialog::OnOK() {
         return;
     }
 
-    std::string program = m_strInstallPath + kMainProgramTail;
-    if (FindProcessByName(kMainProcessName) == kNoProcess) {
-        ShellExecuteA(GetDesktopWindow(), "open", program.c_str(), nullptr, nullptr, SW_SHOW);
-    }
+    StartMainProgramUnlessRunning(m_strInstallPath);
     CDialog::OnOK();
 }
 

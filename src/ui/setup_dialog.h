@@ -14,8 +14,6 @@
 // Timer that brings the prompt about a running product or player, once, after the dialog opened.
 inline constexpr UINT_PTR kRunningPromptTimer = 100;
 inline constexpr UINT kRunningPromptDelayMs = 500;
-// While the player keeps running it is looked up again at once, at most this many times in all.
-inline constexpr int kPlayerLookupLimit = 5000;
 
 class SetupDialog : public CDialog, public InstallOwner {
   public:

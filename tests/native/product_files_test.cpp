@@ -60,8 +60,8 @@ TEST(ProductFilePath, DropsOnlyTheProgramsThatNoLongerFit) {
 TEST(ProductFiles, TextsAreStoredInCodePage936) {
     // 澜舟雅韵 and the uninstall entry's display name, byte for byte.
     EXPECT_EQ(std::string(kProgramGroupSuffix), "\\\xC0\xBD\xD6\xDB\xD1\xC5\xD4\xCF");
-    EXPECT_EQ(std::string(kDesktopShortcutSuffix), "\\\xC0\xBD\xD6\xDB\xD1\xC5\xD4\xCF.lnk");
-    EXPECT_EQ(DisplayNameText(),
+    EXPECT_EQ(std::string(kDesktopShortcut.suffix), "\\\xC0\xBD\xD6\xDB\xD1\xC5\xD4\xCF.lnk");
+    EXPECT_EQ(std::string(kProductTitle),
               "\xC0\xBD\xD6\xDB\xD1\xC5\xD4\xCF\xC8\xAB\xC7\xF2\xCD\xF8\xC2\xE7\xCA\xD5\xD2\xF4"
               "\xBB\xFA"
               "Ver:2011-II Build:12019");

@@ -32,8 +32,8 @@
 namespace {
 
 constexpr char kCopyVariable[] = "SETUP_INSTALL_WORKER_COPY";
-constexpr char kRunKey[] = "software\\microsoft\\windows\\currentversion\\Run";
-constexpr char kUninstallKey[] = "software\\microsoft\\windows\\currentversion\\Uninstall\\Quenvox";
+constexpr char kRunKeyPath[] = "software\\microsoft\\windows\\currentversion\\Run";
+constexpr char kUninstallEntryPath[] = "software\\microsoft\\windows\\currentversion\\Uninstall\\Quenvox";
 constexpr char kCommandKey[] = "htmlfile\\shell\\open\\command";
 constexpr char kFailureMessage[] = "安装失败,请重新下载新的安装包!";
 
@@ -148,7 +148,7 @@ class WorkerTest : public ::testing::Test {
         Observation seen;
         seen.lastFileWritten = wt::FileExistsAt(installDir + "\\data\\readme.txt");
         seen.desktopShortcut = wt::FileExistsAt(desktopShortcut);
-        seen.uninstallEntry = wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey);
+        seen.uninstallEntry = wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallEntryPath);
         for (DWORD id : wt::ListedProcessIds(kMainProcessName)) {
             if (Lower(wt::ProcessImagePath(id)) == Lower(installDir + kMainProgramTail))
                 ++seen.productsFromInstallDir;
@@ -183,10 +183,10 @@ class WorkerTest : public ::testing::Test {
     // key is only opened by the registration, never created, and a fresh prefix has none.
     void ResetTraces() {
         EndProducts();
-        ASSERT_TRUE(wt::DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallKey));
-        ASSERT_TRUE(wt::CreateRegistryKey(HKEY_LOCAL_MACHINE, kRunKey));
+        ASSERT_TRUE(wt::DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUninstallEntryPath));
+        ASSERT_TRUE(wt::CreateRegistryKey(HKEY_LOCAL_MACHINE, kRunKeyPath));
         HKEY run = nullptr;
-        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run),
+        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKeyPath, 0, KEY_SET_VALUE, &run),
                   ERROR_SUCCESS);
         RegDeleteValueA(run, "Quenvox");
         RegCloseKey(run);
@@ -267,7 +267,7 @@ class WorkerTest : public ::testing::Test {
     }
 
     bool RunValueWritten() const {
-        return wt::ReadRegistryValue(HKEY_LOCAL_MACHINE, kRunKey, "Quenvox").has_value();
+        return wt::ReadRegistryValue(HKEY_LOCAL_MACHINE, kRunKeyPath, "Quenvox").has_value();
     }
 
     std::string scratch;
@@ -344,7 +344,7 @@ TEST_F(WorkerTest, WithoutPayloadItTellsTheUserRegistersNothingAndStillFinishes)
     EXPECT_FALSE(wt::FileExistsAt(desktopShortcut));
     EXPECT_FALSE(wt::FileExistsAt(programsShortcut));
     EXPECT_FALSE(wt::DirectoryExists(programGroup));
-    EXPECT_FALSE(wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallEntryPath));
     EXPECT_FALSE(RunValueWritten());
     EXPECT_EQ(calls.back().seen.productsFromInstallDir, 1);
 }
@@ -366,7 +366,7 @@ TEST_F(WorkerTest, APayloadCutShortIsRefusedWholeAndNothingIsRegistered) {
     EXPECT_EQ(calls[1].argument, kFailureMessage);
     EXPECT_FALSE(wt::DirectoryExists(installDir));
     EXPECT_FALSE(wt::FileExistsAt(desktopShortcut));
-    EXPECT_FALSE(wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallEntryPath));
     EXPECT_FALSE(RunValueWritten());
 }
 
@@ -391,7 +391,7 @@ TEST_F(WorkerTest, AFileThatCannotBeWrittenIsReportedWithItsPathAndNothingIsRegi
                                      "\\data\\readme.txt\n请关闭正在使用该文件的程序或检查磁盘后"
                                      "重新安装!");
     EXPECT_FALSE(wt::FileExistsAt(desktopShortcut));
-    EXPECT_FALSE(wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallEntryPath));
     // No file was replaced: the product that came before it in the payload is not there either.
     EXPECT_FALSE(wt::FileExistsAt(installDir + kMainProgramTail));
 }
@@ -409,7 +409,7 @@ TEST_F(WorkerTest, AnEmptyPayloadIsStillRegistered) {
                                         "SetInstallButtonText", "GetInstallPath", "OnCancel"}));
     ExpectTheRunsEnding(calls);
     EXPECT_TRUE(wt::FileExistsAt(desktopShortcut));
-    EXPECT_TRUE(wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_TRUE(wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallEntryPath));
     EXPECT_TRUE(RunValueWritten());
     // No program to start: the launch fails without a word.
     EXPECT_EQ(calls.back().seen.productsFromInstallDir, 0);
@@ -438,7 +438,7 @@ TEST_F(WorkerTest, TheCheckBoxCountsAsItIsAfterTheLastFile) {
         EXPECT_EQ(RunWorker(owner), 0u);
 
         EXPECT_EQ(RunValueWritten(), c.runValue);
-        EXPECT_TRUE(wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+        EXPECT_TRUE(wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallEntryPath));
     }
 }
 

@@ -3,6 +3,7 @@
 // forwards to the system, so that a case can see which snapshots, opens and terminations were made,
 // and, where Wine cannot be made to refuse, refuse an open or a termination itself.
 #include "install/product_constants.h"
+#include "install/product_processes.h"
 #include "process_support.h"
 #include "system/process_lookup.h"
 #include "wine_test_support.h"
