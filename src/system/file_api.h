@@ -7,7 +7,40 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+// Owns an open C stream and closes it when dropped. A writer that must know its data reached the
+// system calls Close() itself: a failure while dropping goes unnoticed.
+class UniqueFile {
+  public:
+    UniqueFile() = default;
+    explicit UniqueFile(std::FILE* file) : file_(file) {}
+    UniqueFile(const UniqueFile&) = delete;
+    UniqueFile& operator=(const UniqueFile&) = delete;
+    UniqueFile(UniqueFile&& other) noexcept : file_(other.release()) {}
+    UniqueFile& operator=(UniqueFile&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    ~UniqueFile() { reset(); }
+
+    std::FILE* get() const { return file_; }
+    explicit operator bool() const { return file_ != nullptr; }
+    std::FILE* release() { return std::exchange(file_, nullptr); }
+    void reset(std::FILE* file = nullptr) {
+        if (std::FILE* old = std::exchange(file_, file)) std::fclose(old);
+    }
+    // Closes the stream now; true when one was open and everything written to it reached the
+    // system (fclose succeeded, else errno tells why). Nothing is owned afterwards either way.
+    bool Close() {
+        std::FILE* file = release();
+        return file != nullptr && std::fclose(file) == 0;
+    }
+
+  private:
+    std::FILE* file_ = nullptr;
+};
 
 namespace fsapi {
 
@@ -16,8 +49,8 @@ bool PathExists(const char* path);
 // CreateDirectoryA(path, NULL): one level, default security; false when it exists already, its
 // parent is missing or the name is invalid.
 bool CreateOneDirectory(const char* path);
-// fopen with the path's separators understood as the installer writes them.
-std::FILE* OpenFile(const char* path, const char* mode);
+// fopen with the path's separators understood as the installer writes them; empty on failure.
+UniqueFile OpenFile(const char* path, const char* mode);
 // Absolute positioning with 64-bit offsets; false on failure.
 bool SeekTo(std::FILE* file, std::int64_t offset);
 // Size of an open file in bytes, or -1.

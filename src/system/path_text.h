@@ -3,12 +3,17 @@
 
 #include "system/multibyte_rules.h"
 
+#include <string>
 #include <string_view>
 
 // The directory part of `path`: everything before its last backslash (0x5C), or, when it has
 // none, before its last slash (0x2F); the separator itself is dropped. A path without either is
 // returned whole. Bytes are compared one by one, without regard to double-byte characters.
 std::string_view DirectoryOf(std::string_view path);
+
+// `path` with every backslash (byte 0x5C) turned into a slash: an installer's path in the form a
+// POSIX system takes it.
+std::string WithForwardSlashes(std::string_view path);
 
 // True when `a` and `b` hold the same characters without regard to case, as `rules` lower-case
 // them (double-byte characters compared whole).
