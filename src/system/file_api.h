@@ -5,41 +5,26 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
 
 // Owns an open C stream and closes it when dropped. A writer that must know its data reached the
 // system calls Close() itself: a failure while dropping goes unnoticed.
-class UniqueFile {
+class UniqueFile : public std::unique_ptr<std::FILE, FileCloser> {
   public:
-    UniqueFile() = default;
-    explicit UniqueFile(std::FILE* file) : file_(file) {}
-    UniqueFile(const UniqueFile&) = delete;
-    UniqueFile& operator=(const UniqueFile&) = delete;
-    UniqueFile(UniqueFile&& other) noexcept : file_(other.release()) {}
-    UniqueFile& operator=(UniqueFile&& other) noexcept {
-        if (this != &other) reset(other.release());
-        return *this;
-    }
-    ~UniqueFile() { reset(); }
-
-    std::FILE* get() const { return file_; }
-    explicit operator bool() const { return file_ != nullptr; }
-    std::FILE* release() { return std::exchange(file_, nullptr); }
-    void reset(std::FILE* file = nullptr) {
-        if (std::FILE* old = std::exchange(file_, file)) std::fclose(old);
-    }
+    using unique_ptr::unique_ptr;
     // Closes the stream now; true when one was open and everything written to it reached the
     // system (fclose succeeded, else errno tells why). Nothing is owned afterwards either way.
     bool Close() {
         std::FILE* file = release();
         return file != nullptr && std::fclose(file) == 0;
     }
-
-  private:
-    std::FILE* file_ = nullptr;
 };
 
 namespace fsapi {
