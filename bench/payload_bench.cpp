@@ -43,7 +43,6 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
-using payload_tool::UniqueFile;
 
 constexpr std::uint64_t kMiB = 1024 * 1024;
 constexpr int kSmallFiles = 3000;
@@ -178,29 +177,28 @@ double Median(std::vector<double> values) {
 // Peak resident memory of this process image, from /proc (VmHWM): unlike the rusage of a child,
 // it does not take in the memory of the parent that spawned it.
 long PeakResidentKiB() {
-    std::FILE* status = std::fopen("/proc/self/status", "r");
-    if (status == nullptr) return -1;
+    UniqueFile status(std::fopen("/proc/self/status", "r"));
+    if (!status) return -1;
     char line[256];
     long peak = -1;
-    while (std::fgets(line, sizeof line, status) != nullptr) {
+    while (std::fgets(line, sizeof line, status.get()) != nullptr) {
         if (std::strncmp(line, "VmHWM:", 6) == 0) peak = std::atol(line + 6);
     }
-    std::fclose(status);
     return peak;
 }
 
 int UnpackOnce(const char* container, const char* target, const char* peakFile) {
-    std::FILE* payload = std::fopen(container, "rb");
-    if (payload == nullptr) return 1;
+    UniqueFile payload(std::fopen(container, "rb"));
+    if (!payload) return 1;
     NullSink sink;
-    FilePayloadSource source(payload);
+    FilePayloadSource source(payload.get());
     UnpackOutcome outcome = UnpackPayload(sink, target, source);
-    std::fclose(payload);
+    payload.reset();
     if (!outcome.ok()) return 1;
-    std::FILE* peak = std::fopen(peakFile, "w");
-    if (peak == nullptr) return 1;
-    std::fprintf(peak, "%ld\n", PeakResidentKiB());
-    return std::fclose(peak) == 0 ? 0 : 1;
+    UniqueFile peak(std::fopen(peakFile, "w"));
+    if (!peak) return 1;
+    std::fprintf(peak.get(), "%ld\n", PeakResidentKiB());
+    return peak.Close() ? 0 : 1;
 }
 
 // The container carries a checksum trailer that holds, so the unpack checks every entry.
@@ -213,11 +211,10 @@ bool CarriesChecksums(const fs::path& container) {
 }
 
 long ReadPeak(const fs::path& peakFile) {
-    std::FILE* file = std::fopen(peakFile.c_str(), "r");
-    if (file == nullptr) Fail(peakFile.string() + ": no peak recorded");
+    UniqueFile file(std::fopen(peakFile.c_str(), "r"));
+    if (!file) Fail(peakFile.string() + ": no peak recorded");
     long peak = -1;
-    if (std::fscanf(file, "%ld", &peak) != 1) peak = -1;
-    std::fclose(file);
+    if (std::fscanf(file.get(), "%ld", &peak) != 1) peak = -1;
     return peak;
 }
 

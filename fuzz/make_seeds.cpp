@@ -1,61 +1,18 @@
 // Writes the fuzz target's seed containers into the folder given: the worked example, nested
 // folders, and one of each kind of damage the reader knows; the same with checksum trailers,
 // whole and damaged in each of their fields.
-#include "install/payload_checksum.h"
+#include "payload_builder.h"
+#include "system/file_api.h"
 
-#include <cstdint>
 #include <cstdio>
-#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-namespace {
-
-struct Entry {
-    std::string directory;
-    std::string file;
-    std::string data;
-    std::optional<std::uint32_t> declaredSize = std::nullopt;
-};
-
-std::string LittleEndian32(std::uint32_t value) {
-    std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
-    return bytes;
-}
-
-std::string Container(const std::vector<Entry>& entries,
-                      std::optional<std::int32_t> count = std::nullopt) {
-    std::string bytes = LittleEndian32(
-        static_cast<std::uint32_t>(count.value_or(static_cast<std::int32_t>(entries.size()))));
-    for (const Entry& entry : entries) {
-        bytes += entry.directory + '\0' + entry.file + '\0';
-        bytes += LittleEndian32(
-            entry.declaredSize.value_or(static_cast<std::uint32_t>(entry.data.size())));
-        bytes += entry.data;
-    }
-    return bytes;
-}
-
-// The container followed by its checksum trailer, as the payload tool writes it.
-std::string WithChecksums(const std::vector<Entry>& entries) {
-    TrailerBuilder trailer(static_cast<std::int32_t>(entries.size()));
-    for (const Entry& entry : entries) {
-        trailer.BeginEntry(
-            entry.directory, entry.file,
-            entry.declaredSize.value_or(static_cast<std::uint32_t>(entry.data.size())));
-        trailer.AddData(entry.data.data(), entry.data.size());
-    }
-    return Container(entries) + trailer.Finish();
-}
-
-std::string Flipped(std::string bytes, std::size_t at) {
-    bytes[at] = static_cast<char>(bytes[at] ^ 0x20);
-    return bytes;
-}
-
-}  // namespace
+using tpayload::Container;
+using tpayload::Entry;
+using tpayload::Flipped;
+using tpayload::WithChecksums;
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -73,7 +30,7 @@ int main(int argc, char** argv) {
     const std::vector<std::pair<const char*, std::string>> seeds = {
         {"worked-example", worked},
         {"empty", Container({})},
-        {"negative-count", LittleEndian32(0xFFFFFFFFu)},
+        {"negative-count", Container({}, -1)},
         {"nested", Container(nested)},
         {"parent-references",
          Container({{"\\..", "a", "x"}, {"\\a", "..\\b", "y"}, {"\\a/../..", "c", ""}})},
@@ -106,12 +63,12 @@ int main(int argc, char** argv) {
     };
     for (const auto& [name, bytes] : seeds) {
         std::string path = std::string(argv[1]) + "/" + name;
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+        UniqueFile file(std::fopen(path.c_str(), "wb"));
+        if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
+            !file.Close()) {
             std::fprintf(stderr, "%s: cannot write\n", path.c_str());
             return 1;
         }
-        std::fclose(file);
     }
     return 0;
 }

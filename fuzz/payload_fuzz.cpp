@@ -18,6 +18,7 @@
 #include "install/payload_format.h"
 #include "install/payload_reader.h"
 #include "install/payload_unpack.h"
+#include "system/file_api.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -184,12 +185,11 @@ std::map<std::string, std::string> FilesBelow(const fs::path& folder) {
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder, ignored)) {
         if (!entry.is_regular_file()) continue;
         std::string contents;
-        if (std::FILE* file = std::fopen(entry.path().c_str(), "rb")) {
+        if (UniqueFile file{std::fopen(entry.path().c_str(), "rb")}) {
             char piece[4096];
             std::size_t got;
-            while ((got = std::fread(piece, 1, sizeof piece, file)) > 0)
+            while ((got = std::fread(piece, 1, sizeof piece, file.get())) > 0)
                 contents.append(piece, got);
-            std::fclose(file);
         }
         files[entry.path().lexically_relative(folder).string()] = contents;
     }
@@ -209,19 +209,18 @@ Unpacked UnpackFile(const fs::path& root, const char* parentName,
                     std::span<const std::uint8_t> bytes) {
     const fs::path parent = root / "p" / parentName;
     const fs::path container = root / "input.cab";
-    if (std::FILE* file = std::fopen(container.c_str(), "wb")) {
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::fclose(file);
+    if (UniqueFile file{std::fopen(container.c_str(), "wb")}) {
+        std::fwrite(bytes.data(), 1, bytes.size(), file.get());
     }
-    std::FILE* payload = std::fopen(container.c_str(), "rb");
-    FUZZ_CHECK(payload != nullptr);
+    UniqueFile payload(std::fopen(container.c_str(), "rb"));
+    FUZZ_CHECK(payload);
     CountingSink sink;
-    FilePayloadSource fileSource(payload);
+    FilePayloadSource fileSource(payload.get());
     Unpacked unpacked;
     unpacked.survey = SurveyPayload(fileSource);
     unpacked.outcome = UnpackPayload(sink, (parent / "target").string(), fileSource);
     unpacked.calls = sink.calls;
-    std::fclose(payload);
+    payload.reset();
 
     if (unpacked.survey.whole) {
         FUZZ_CHECK(unpacked.outcome.status != UnpackStatus::kPayloadCutShort);

@@ -1,5 +1,6 @@
 #include "install/payload_checksum.h"
 
+#include "install/little_endian.h"
 #include "install/payload_format.h"
 
 #define XXH_INLINE_ALL
@@ -47,21 +48,12 @@ std::uint64_t ChecksumOf(const void* data, std::size_t size) {
     return XXH3_64bits(data, size);
 }
 
-namespace {
-
-std::array<unsigned char, 4> LittleEndian32(std::uint32_t value) {
-    return {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-            static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-}
-
-}  // namespace
-
 void AddEntryHeader(Checksum& sum, const std::string& directoryName, const std::string& fileName,
                     std::uint32_t size) {
     // c_str() ends with the terminator the container stores after each name.
     sum.Add(directoryName.c_str(), directoryName.size() + 1);
     sum.Add(fileName.c_str(), fileName.size() + 1);
-    std::array<unsigned char, 4> sizeBytes = LittleEndian32(size);
+    std::array<unsigned char, 4> sizeBytes = ToLittleEndian(size);
     sum.Add(sizeBytes.data(), sizeBytes.size());
 }
 
@@ -72,19 +64,16 @@ void EntryChecksum::Begin(const std::string& directoryName, const std::string& f
 }
 
 std::string ChecksumBytes(std::uint64_t value) {
-    std::string bytes(kChecksumSize, '\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(value >> (8 * i));
-    return bytes;
+    std::array<unsigned char, 8> bytes = ToLittleEndian(value);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 std::uint64_t ChecksumFromBytes(const unsigned char* bytes) {
-    std::uint64_t value = 0;
-    for (int i = kChecksumSize - 1; i >= 0; --i) value = value << 8 | bytes[i];
-    return value;
+    return FromLittleEndian<std::uint64_t>(bytes);
 }
 
 TrailerBuilder::TrailerBuilder(std::int32_t count) : count_(count) {
-    std::array<unsigned char, 4> countBytes = LittleEndian32(static_cast<std::uint32_t>(count));
+    std::array<unsigned char, 4> countBytes = ToLittleEndian(static_cast<std::uint32_t>(count));
     headers_.Add(countBytes.data(), countBytes.size());
     if (count > 0) entries_.reserve(static_cast<std::size_t>(count));
 }
@@ -105,7 +94,7 @@ void TrailerBuilder::BeginEntry(const std::string& directoryName, const std::str
 std::string TrailerBuilder::Finish() {
     EndEntry();
     auto bytes32 = [](std::uint32_t value) {
-        std::array<unsigned char, 4> bytes = LittleEndian32(value);
+        std::array<unsigned char, 4> bytes = ToLittleEndian(value);
         return std::string(bytes.begin(), bytes.end());
     };
     std::string trailer(kTrailerHeadMagic);

@@ -5,22 +5,14 @@
 #include "system/file_api.h"
 #include "system/path_helpers.h"
 
-#include <memory>
 #include <string>
-
-namespace {
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-}  // namespace
 
 UnpackOutcome ExtractPayload(InstallOwner& owner) {
     // An executable path the system cannot give in full leaves no directory to look in; a bare
     // "Data.cab" would be looked for in the current directory instead, which is not ours.
     std::string directory = GetModuleDirectory();
-    std::unique_ptr<std::FILE, FileCloser> payload;
-    if (!directory.empty())
-        payload.reset(fsapi::OpenFile((directory + kPayloadFileName).c_str(), "rb"));
+    UniqueFile payload;
+    if (!directory.empty()) payload = fsapi::OpenFile((directory + kPayloadFileName).c_str(), "rb");
     if (!payload) return UnpackOutcome::Of(UnpackStatus::kPayloadMissing);
     FilePayloadSource source(payload.get());
     return UnpackPayload(owner, owner.GetInstallPath(), source);

@@ -1,5 +1,6 @@
 #include "install/payload_reader.h"
 
+#include "install/little_endian.h"
 #include "install/payload_format.h"
 #include "system/file_api.h"
 
@@ -64,15 +65,6 @@ namespace {
 // one small bound whatever the entry count.
 constexpr std::size_t kTrailerPiece = 256;
 
-std::uint32_t LittleEndian32(const unsigned char* bytes) {
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-std::uint32_t LittleEndian32(const std::array<unsigned char, 4>& bytes) {
-    return LittleEndian32(bytes.data());
-}
-
 bool HoldsAt(PayloadSource& source, std::int64_t offset, std::string_view expected) {
     std::array<unsigned char, 8> bytes{};
     if (expected.size() > bytes.size()) return false;
@@ -108,7 +100,7 @@ std::optional<std::uint64_t> TrailerChecksums::ForEntry(std::int32_t index) {
 PayloadReader::PayloadReader(PayloadSource& source) : source_(source), size_(source.Size()) {
     std::array<unsigned char, 4> bytes{};
     std::size_t got = source_.ReadAt(0, bytes.data(), bytes.size());
-    count_ = static_cast<std::int32_t>(LittleEndian32(bytes));
+    count_ = static_cast<std::int32_t>(FromLittleEndian<std::uint32_t>(bytes.data()));
     headers_.Add(bytes.data(), bytes.size());
     if (got < bytes.size()) {
         Note(PayloadIssue::kCountCutShort, PayloadField::kCount, -1, 0, 4,
@@ -219,7 +211,7 @@ bool PayloadReader::Next(PayloadEntry& entry) {
     CheckOffset(PayloadField::kDataSize, index_, current.sizeOffset);
     std::array<unsigned char, 4> sizeBytes{};
     std::size_t got = source_.ReadAt(current.sizeOffset, sizeBytes.data(), sizeBytes.size());
-    current.size = LittleEndian32(sizeBytes);
+    current.size = FromLittleEndian<std::uint32_t>(sizeBytes.data());
     if (got < sizeBytes.size()) {
         Note(PayloadIssue::kSizeCutShort, PayloadField::kDataSize, index_, current.sizeOffset, 4,
              static_cast<std::int64_t>(got));
@@ -295,11 +287,12 @@ bool PayloadReader::ExamineTrailer(std::int64_t end) {
     }
     if (std::memcmp(fixed.data(), kTrailerHeadMagic.data(), kTrailerHeadMagic.size()) != 0)
         return damaged(PayloadIssue::kTrailerMagic, end, 0, 0);
-    const auto count =
-        static_cast<std::int32_t>(LittleEndian32(fixed.data() + kTrailerCountOffset));
+    const auto count = static_cast<std::int32_t>(
+        FromLittleEndian<std::uint32_t>(fixed.data() + kTrailerCountOffset));
     if (count != count_ || count < 0)
         return damaged(PayloadIssue::kTrailerCount, end + kTrailerCountOffset, count, count_);
-    const std::int64_t length = LittleEndian32(fixed.data() + kTrailerLengthOffset);
+    const std::int64_t length =
+        FromLittleEndian<std::uint32_t>(fixed.data() + kTrailerLengthOffset);
     if (length != expected)
         return damaged(PayloadIssue::kTrailerLength, end + kTrailerLengthOffset, length, expected);
     if (after < length) return damaged(PayloadIssue::kTrailerCutShort, end, length, after);
@@ -343,7 +336,7 @@ std::int64_t PayloadReader::CountWholeEntries(std::int64_t offset) {
         std::array<unsigned char, 4> sizeBytes{};
         if (source_.ReadAt(offset, sizeBytes.data(), sizeBytes.size()) < sizeBytes.size())
             return -1;
-        std::uint32_t size = LittleEndian32(sizeBytes);
+        std::uint32_t size = FromLittleEndian<std::uint32_t>(sizeBytes.data());
         if (size > kMaxDataSize) return -1;
         offset += 4 + static_cast<std::int64_t>(size);
         if (offset > size_) return -1;

@@ -32,21 +32,21 @@ class TemporaryFile {
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
     ~TemporaryFile() {
-        if (stream_ != nullptr) {
-            std::fclose(stream_);
+        if (stream_) {
+            stream_.reset();
             fsapi::RemoveFile(path_.c_str());
         }
     }
 
-    std::FILE* stream() const { return stream_; }
+    std::FILE* stream() const { return stream_.get(); }
 
     // Closes the file; true when everything written reached the system. Either way the file is
     // the caller's to remove from then on.
-    bool Close() { return std::fclose(std::exchange(stream_, nullptr)) == 0; }
+    bool Close() { return stream_.Close(); }
 
   private:
     std::string path_;
-    std::FILE* stream_;
+    UniqueFile stream_;
 };
 
 // Writes every entry to a temporary beside its final name first, and moves the temporaries over

@@ -1,5 +1,7 @@
 #include "system/file_api.h"
 
+#include "system/path_text.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #include <io.h>
@@ -25,8 +27,8 @@ bool CreateOneDirectory(const char* path) {
     return CreateDirectoryA(path, nullptr) != 0;
 }
 
-std::FILE* OpenFile(const char* path, const char* mode) {
-    return std::fopen(path, mode);
+UniqueFile OpenFile(const char* path, const char* mode) {
+    return UniqueFile(std::fopen(path, mode));
 }
 
 bool SeekTo(std::FILE* file, std::int64_t offset) {
@@ -96,34 +98,23 @@ std::optional<std::uint64_t> FreeBytesOf(const std::string& directory) {
 
 #else
 
-namespace {
-
-// The installer's paths use backslashes; on POSIX they become slashes.
-std::string Native(const char* path) {
-    std::string native(path);
-    for (char& c : native) {
-        if (c == '\\') c = '/';
-    }
-    return native;
-}
-
-}  // namespace
+// The installer's paths use backslashes; on POSIX they become slashes (WithForwardSlashes).
 
 bool PathExists(const char* path) {
-    return *path != '\0' && access(Native(path).c_str(), F_OK) == 0;
+    return *path != '\0' && access(WithForwardSlashes(path).c_str(), F_OK) == 0;
 }
 
 bool CreateOneDirectory(const char* path) {
-    return *path != '\0' && mkdir(Native(path).c_str(), 0777) == 0;
+    return *path != '\0' && mkdir(WithForwardSlashes(path).c_str(), 0777) == 0;
 }
 
-std::FILE* OpenFile(const char* path, const char* mode) {
-    std::string native = Native(path);
+UniqueFile OpenFile(const char* path, const char* mode) {
+    std::string native = WithForwardSlashes(path);
     // fopen on Windows cannot open a directory or a name ending in a separator for writing.
-    if (native.empty() || native.back() == '/') return nullptr;
+    if (native.empty() || native.back() == '/') return UniqueFile();
     struct stat info {};
-    if (stat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return nullptr;
-    return std::fopen(native.c_str(), mode);
+    if (stat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return UniqueFile();
+    return UniqueFile(std::fopen(native.c_str(), mode));
 }
 
 bool SeekTo(std::FILE* file, std::int64_t offset) {
@@ -139,7 +130,7 @@ std::int64_t FileSize(std::FILE* file) {
 std::optional<std::size_t> FlushFilesToDisk(const std::vector<std::string>& paths) {
     std::vector<dev_t> synced;
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        std::string native = Native(paths[i].c_str());
+        std::string native = WithForwardSlashes(paths[i]);
         struct stat info {};
         if (stat(native.c_str(), &info) != 0) return i;
         if (std::find(synced.begin(), synced.end(), info.st_dev) != synced.end()) continue;
@@ -154,25 +145,25 @@ std::optional<std::size_t> FlushFilesToDisk(const std::vector<std::string>& path
 }
 
 bool MoveFileOver(const char* from, const char* to) {
-    std::string target = Native(to);
+    std::string target = WithForwardSlashes(to);
     struct stat info {};
     if (stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;
-    return std::rename(Native(from).c_str(), target.c_str()) == 0;
+    return std::rename(WithForwardSlashes(from).c_str(), target.c_str()) == 0;
 }
 
 bool IsReplaceable(const char* path) {
     struct stat info {};
-    if (stat(Native(path).c_str(), &info) != 0) return true;
+    if (stat(WithForwardSlashes(path).c_str(), &info) != 0) return true;
     return !S_ISDIR(info.st_mode);
 }
 
 bool RemoveFile(const char* path) {
-    return unlink(Native(path).c_str()) == 0;
+    return unlink(WithForwardSlashes(path).c_str()) == 0;
 }
 
 std::vector<std::string> FileNamesIn(const char* directory) {
     std::vector<std::string> names;
-    std::string native = Native(directory);
+    std::string native = WithForwardSlashes(directory);
     DIR* listing = opendir(native.c_str());
     if (listing == nullptr) return names;
     while (const dirent* entry = readdir(listing)) {
@@ -189,7 +180,7 @@ namespace {
 
 std::optional<std::uint64_t> FreeBytesOf(const std::string& directory) {
     struct statvfs info {};
-    if (statvfs(Native(directory.c_str()).c_str(), &info) != 0) return std::nullopt;
+    if (statvfs(WithForwardSlashes(directory).c_str(), &info) != 0) return std::nullopt;
     return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 

@@ -5,9 +5,27 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Owns an open C stream and closes it when dropped. A writer that must know its data reached the
+// system calls Close() itself: a failure while dropping goes unnoticed.
+class UniqueFile : public std::unique_ptr<std::FILE, FileCloser> {
+  public:
+    using unique_ptr::unique_ptr;
+    // Closes the stream now; true when one was open and everything written to it reached the
+    // system (fclose succeeded, else errno tells why). Nothing is owned afterwards either way.
+    bool Close() {
+        std::FILE* file = release();
+        return file != nullptr && std::fclose(file) == 0;
+    }
+};
 
 namespace fsapi {
 
@@ -16,8 +34,8 @@ bool PathExists(const char* path);
 // CreateDirectoryA(path, NULL): one level, default security; false when it exists already, its
 // parent is missing or the name is invalid.
 bool CreateOneDirectory(const char* path);
-// fopen with the path's separators understood as the installer writes them.
-std::FILE* OpenFile(const char* path, const char* mode);
+// fopen with the path's separators understood as the installer writes them; empty on failure.
+UniqueFile OpenFile(const char* path, const char* mode);
 // Absolute positioning with 64-bit offsets; false on failure.
 bool SeekTo(std::FILE* file, std::int64_t offset);
 // Size of an open file in bytes, or -1.

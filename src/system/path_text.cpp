@@ -35,6 +35,14 @@ std::string_view DirectoryOf(std::string_view path) {
     return path.substr(0, cut);
 }
 
+std::string WithForwardSlashes(std::string_view path) {
+    std::string slashed(path);
+    for (char& c : slashed) {
+        if (c == '\\') c = '/';
+    }
+    return slashed;
+}
+
 bool SameTextIgnoringCase(std::string_view a, std::string_view b, const MultibyteRules& rules) {
     std::size_t i = 0;
     std::size_t j = 0;

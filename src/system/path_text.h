@@ -22,6 +22,10 @@ std::optional<std::string> JoinPath(std::string_view head, std::string_view tail
 // returned whole. Bytes are compared one by one, without regard to double-byte characters.
 std::string_view DirectoryOf(std::string_view path);
 
+// `path` with every backslash (byte 0x5C) turned into a slash: an installer's path in the form a
+// POSIX system takes it.
+std::string WithForwardSlashes(std::string_view path);
+
 // True when `a` and `b` hold the same characters without regard to case, as `rules` lower-case
 // them (double-byte characters compared whole).
 bool SameTextIgnoringCase(std::string_view a, std::string_view b, const MultibyteRules& rules);

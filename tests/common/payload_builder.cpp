@@ -1,73 +1,64 @@
 #include "payload_builder.h"
 
+#include "install/little_endian.h"
 #include "install/payload_checksum.h"
-#include "install/payload_unpack.h"
-#include "test_fs.h"
 
-#include <algorithm>
-#include <cstdio>
+#include <array>
 
 namespace tpayload {
 
 namespace {
-void PutU32(std::vector<unsigned char>& bytes, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes.push_back(static_cast<unsigned char>(value >> shift));
+
+std::uint32_t SizeField(const Entry& entry) {
+    return entry.declaredSize.value_or(static_cast<std::uint32_t>(entry.data.size()));
 }
+
+std::string TrailerOf(const std::vector<Entry>& entries) {
+    TrailerBuilder builder(static_cast<std::int32_t>(entries.size()));
+    for (const Entry& entry : entries) {
+        builder.BeginEntry(entry.directory, entry.file, SizeField(entry));
+        builder.AddData(entry.data.data(), entry.data.size());
+    }
+    return builder.Finish();
+}
+
+std::vector<unsigned char> AsBytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
 }  // namespace
+
+std::string Field32(std::uint32_t value) {
+    std::array<unsigned char, 4> bytes = ToLittleEndian(value);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string Container(const std::vector<Entry>& entries, std::optional<std::int32_t> count) {
+    std::string bytes = Field32(
+        static_cast<std::uint32_t>(count.value_or(static_cast<std::int32_t>(entries.size()))));
+    for (const Entry& entry : entries) {
+        bytes += entry.directory + '\0' + entry.file + '\0';
+        bytes += Field32(SizeField(entry));
+        bytes += entry.data;
+    }
+    return bytes;
+}
+
+std::string WithChecksums(const std::vector<Entry>& entries) {
+    return Container(entries) + TrailerOf(entries);
+}
 
 std::vector<unsigned char> Build(const std::vector<Entry>& entries,
                                  std::optional<std::int32_t> count) {
-    std::vector<unsigned char> bytes;
-    PutU32(bytes,
-           static_cast<std::uint32_t>(count.value_or(static_cast<std::int32_t>(entries.size()))));
-    for (const Entry& entry : entries) {
-        bytes.insert(bytes.end(), entry.directory.begin(), entry.directory.end());
-        bytes.push_back(0);
-        bytes.insert(bytes.end(), entry.file.begin(), entry.file.end());
-        bytes.push_back(0);
-        PutU32(bytes, entry.declaredSize.value_or(static_cast<std::uint32_t>(entry.data.size())));
-        bytes.insert(bytes.end(), entry.data.begin(), entry.data.end());
-    }
-    return bytes;
+    return AsBytes(Container(entries, count));
 }
 
 std::vector<unsigned char> Trailer(const std::vector<Entry>& entries) {
-    TrailerBuilder builder(static_cast<std::int32_t>(entries.size()));
-    for (const Entry& entry : entries) {
-        builder.BeginEntry(
-            entry.directory, entry.file,
-            entry.declaredSize.value_or(static_cast<std::uint32_t>(entry.data.size())));
-        builder.AddData(entry.data.data(), entry.data.size());
-    }
-    std::string trailer = builder.Finish();
-    return {trailer.begin(), trailer.end()};
+    return AsBytes(TrailerOf(entries));
 }
 
 std::vector<unsigned char> BuildWithChecksums(const std::vector<Entry>& entries) {
-    std::vector<unsigned char> bytes = Build(entries);
-    std::vector<unsigned char> trailer = Trailer(entries);
-    bytes.insert(bytes.end(), trailer.begin(), trailer.end());
-    return bytes;
-}
-
-Unpacked Unpack(const std::string& scratch, const std::string& targetDir,
-                const std::vector<unsigned char>& container) {
-    std::string payloadPath = tfs::Join(scratch, "payload.bin");
-    tfs::WriteBytes(payloadPath, container);
-#ifdef _WIN32
-    std::FILE* payload = std::fopen(payloadPath.c_str(), "rb");
-#else
-    std::string native = payloadPath;
-    std::replace(native.begin(), native.end(), '\\', '/');
-    std::FILE* payload = std::fopen(native.c_str(), "rb");
-#endif
-    if (payload == nullptr) return {{-1}, UnpackOutcome::Of(UnpackStatus::kPayloadMissing)};
-    RecordingSink sink;
-    FilePayloadSource source(payload);
-    UnpackOutcome outcome = UnpackPayload(sink, targetDir, source);
-    std::fclose(payload);
-    return {sink.positions, outcome};
+    return AsBytes(WithChecksums(entries));
 }
 
 }  // namespace tpayload

@@ -1,5 +1,7 @@
 // Unpacking containers into a real directory tree: natively and, in the Windows build, under Wine.
+#include "install/payload_unpack.h"
 #include "payload_builder.h"
+#include "system/file_api.h"
 #include "test_fs.h"
 
 #include <gtest/gtest.h>
@@ -15,13 +17,37 @@
 
 using tpayload::Build;
 using tpayload::Entry;
-using tpayload::Unpack;
-using tpayload::Unpacked;
+using tpayload::Flipped;
 
 namespace {
 
 std::vector<unsigned char> Bytes(const std::string& text) {
     return {text.begin(), text.end()};
+}
+
+class RecordingSink final : public ProgressSink {
+  public:
+    void SetProgressPos(int position) override { positions.push_back(position); }
+    std::vector<int> positions;
+};
+
+struct Unpacked {
+    std::vector<int> positions;
+    UnpackOutcome outcome;
+};
+
+// Unpacks the given container bytes into `targetDir` through a real file ("payload.bin" in
+// `scratch`), recording the progress positions and the outcome.
+Unpacked Unpack(const std::string& scratch, const std::string& targetDir,
+                const std::vector<unsigned char>& container) {
+    std::string payloadPath = tfs::Join(scratch, "payload.bin");
+    tfs::WriteBytes(payloadPath, container);
+    UniqueFile payload = fsapi::OpenFile(payloadPath.c_str(), "rb");
+    if (!payload) return {{-1}, UnpackOutcome::Of(UnpackStatus::kPayloadMissing)};
+    RecordingSink sink;
+    FilePayloadSource source(payload.get());
+    UnpackOutcome outcome = UnpackPayload(sink, targetDir, source);
+    return {sink.positions, outcome};
 }
 
 // What is left below `folder` of the unpacker's temporaries (none, after any run that returned).
@@ -342,31 +368,6 @@ TEST_F(UnpackTest, ALongNameInsideTheWindowIsWritten) {
 
 namespace {
 
-// Every file below `folder`, by its path relative to it, with its contents.
-void CollectTree(const std::string& folder, const std::string& prefix,
-                 std::map<std::string, std::string>& files) {
-    for (const std::string& name : tfs::List(folder)) {
-        std::string path = tfs::Join(folder, name);
-        if (tfs::IsDirectory(path)) {
-            CollectTree(path, prefix + name + "\\", files);
-        } else {
-            std::vector<unsigned char> bytes = tfs::ReadBytes(path);
-            files[prefix + name] = std::string(bytes.begin(), bytes.end());
-        }
-    }
-}
-
-std::map<std::string, std::string> Tree(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    CollectTree(folder, "", files);
-    return files;
-}
-
-std::vector<unsigned char> Flip(std::vector<unsigned char> bytes, std::size_t at) {
-    bytes[at] = static_cast<unsigned char>(bytes[at] ^ 0x20);
-    return bytes;
-}
-
 std::vector<unsigned char> Cat(std::vector<unsigned char> bytes,
                                const std::vector<unsigned char>& tail) {
     bytes.insert(bytes.end(), tail.begin(), tail.end());
@@ -408,13 +409,13 @@ TEST_F(UnpackTest, ADamagedContainerIsRefused) {
     };
     const std::vector<Case> cases = {
         {"a byte of the first entry's data",
-         Flip(sealed, second - 2),
+         Flipped(sealed, second - 2),
          {25},
          earlier,
          "\\first.txt"},
         // Found while the third entry is copied: nothing was replaced yet, so nothing is.
         {"a byte of the third entry's data, in its last piece",
-         Flip(sealed, fourth - 1),
+         Flipped(sealed, fourth - 1),
          {25, 50, 75},
          earlier,
          "\\sub\\third.txt"},
@@ -424,21 +425,21 @@ TEST_F(UnpackTest, ADamagedContainerIsRefused) {
          earlier,
          "\\sub\\third.txt"},
         {"a byte of the last entry's data",
-         Flip(sealed, trailer - 1),
+         Flipped(sealed, trailer - 1),
          {25, 50, 75, 100},
          earlier,
          "\\fourth.txt"},
-        {"a byte of a file name", Flip(sealed, second + 7), {}, earlier, ""},
-        {"a byte of a directory name", Flip(sealed, third + 2), {}, earlier, ""},
-        {"a byte of a size field", Flip(sealed, third + 15), {}, earlier, ""},
-        {"a byte of the count", Flip(sealed, 0), {}, earlier, ""},
-        {"the head magic", Flip(sealed, trailer), {}, earlier, ""},
-        {"the length", Flip(sealed, trailer + 8), {}, earlier, ""},
-        {"the trailer's count", Flip(sealed, trailer + 12), {}, earlier, ""},
-        {"the headers' checksum", Flip(sealed, trailer + 20), {}, earlier, ""},
-        {"an entry's checksum", Flip(sealed, trailer + 24 + 8 * 2), {}, earlier, ""},
-        {"the trailer's own checksum", Flip(sealed, sealed.size() - 9), {}, earlier, ""},
-        {"the tail magic", Flip(sealed, sealed.size() - 1), {}, earlier, ""},
+        {"a byte of a file name", Flipped(sealed, second + 7), {}, earlier, ""},
+        {"a byte of a directory name", Flipped(sealed, third + 2), {}, earlier, ""},
+        {"a byte of a size field", Flipped(sealed, third + 15), {}, earlier, ""},
+        {"a byte of the count", Flipped(sealed, 0), {}, earlier, ""},
+        {"the head magic", Flipped(sealed, trailer), {}, earlier, ""},
+        {"the length", Flipped(sealed, trailer + 8), {}, earlier, ""},
+        {"the trailer's count", Flipped(sealed, trailer + 12), {}, earlier, ""},
+        {"the headers' checksum", Flipped(sealed, trailer + 20), {}, earlier, ""},
+        {"an entry's checksum", Flipped(sealed, trailer + 24 + 8 * 2), {}, earlier, ""},
+        {"the trailer's own checksum", Flipped(sealed, sealed.size() - 9), {}, earlier, ""},
+        {"the tail magic", Flipped(sealed, sealed.size() - 1), {}, earlier, ""},
         {"the trailer cut short",
          std::vector<unsigned char>(sealed.begin(), sealed.end() - 9),
          {},
@@ -471,7 +472,7 @@ TEST_F(UnpackTest, ADamagedContainerIsRefused) {
         EXPECT_EQ(unpacked.outcome.status, UnpackStatus::kPayloadDamaged);
         EXPECT_EQ(unpacked.outcome.path, c.damagedFile.empty() ? "" : into + c.damagedFile);
         EXPECT_EQ(unpacked.positions, c.positions);
-        EXPECT_EQ(Tree(into), c.after);
+        EXPECT_EQ(tfs::Tree(into), c.after);
         EXPECT_TRUE(Temporaries(into).empty());
     }
 }
@@ -497,7 +498,7 @@ TEST_F(UnpackTest, ContainersWithAndWithoutChecksumsUnpack) {
         Unpacked unpacked = Unpack(scratch, into, container);
         EXPECT_TRUE(unpacked.outcome.ok());
         EXPECT_EQ(unpacked.positions, (std::vector<int>{25, 50, 75, 100}));
-        EXPECT_EQ(Tree(into),
+        EXPECT_EQ(tfs::Tree(into),
                   (std::map<std::string, std::string>{{"a.txt", std::string(1, container[15])},
                                                       {"d\\b.txt", entries[1].data},
                                                       {"d\\empty.txt", ""}}));

@@ -1,5 +1,8 @@
 #include "test_fs.h"
 
+#include "system/file_api.h"
+#include "system/path_text.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -18,11 +21,12 @@ namespace tfs {
 
 namespace {
 
-std::string Native(std::string path) {
-#ifndef _WIN32
-    std::replace(path.begin(), path.end(), '\\', '/');
-#endif
+std::string Native(const std::string& path) {
+#ifdef _WIN32
     return path;
+#else
+    return WithForwardSlashes(path);
+#endif
 }
 
 }  // namespace
@@ -79,22 +83,22 @@ bool MakeDirectory(const std::string& path) {
 
 std::vector<unsigned char> ReadBytes(const std::string& path) {
     std::vector<unsigned char> bytes;
-    std::FILE* file = std::fopen(Native(path).c_str(), "rb");
-    if (file == nullptr) return bytes;
+    UniqueFile file(std::fopen(Native(path).c_str(), "rb"));
+    if (!file) return bytes;
     std::array<unsigned char, 65536> chunk{};
     std::size_t got;
-    while ((got = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) {
+    while ((got = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0) {
         bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
     }
-    std::fclose(file);
     return bytes;
 }
 
 bool WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-    std::FILE* file = std::fopen(Native(path).c_str(), "wb");
-    if (file == nullptr) return false;
-    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
+    UniqueFile file(std::fopen(Native(path).c_str(), "wb"));
+    if (!file) return false;
+    bool ok =
+        bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    return file.Close() && ok;
 }
 
 bool WriteText(const std::string& path, const std::string& text) {
@@ -108,10 +112,7 @@ bool MakeReadOnly(const std::string& path) {
     if (chmod(Native(path).c_str(), 0444) != 0) return false;
 #endif
     // root (also under Wine, which maps the attribute to permissions) writes all the same.
-    std::FILE* probe = std::fopen(Native(path).c_str(), "ab");
-    if (probe == nullptr) return true;
-    std::fclose(probe);
-    return false;
+    return !UniqueFile(std::fopen(Native(path).c_str(), "ab"));
 }
 
 void RemoveScratch([[maybe_unused]] const std::string& path) {
@@ -145,6 +146,30 @@ std::vector<std::string> List(const std::string& directory) {
 #endif
     std::sort(names.begin(), names.end());
     return names;
+}
+
+namespace {
+
+void CollectTree(const std::string& folder, const std::string& prefix,
+                 std::string_view skippedSuffix, std::map<std::string, std::string>& files) {
+    for (const std::string& name : List(folder)) {
+        if (!skippedSuffix.empty() && name.ends_with(skippedSuffix)) continue;
+        std::string path = Join(folder, name);
+        if (IsDirectory(path)) {
+            CollectTree(path, prefix + name + "\\", skippedSuffix, files);
+        } else {
+            std::vector<unsigned char> bytes = ReadBytes(path);
+            files[prefix + name] = std::string(bytes.begin(), bytes.end());
+        }
+    }
+}
+
+}  // namespace
+
+std::map<std::string, std::string> Tree(const std::string& folder, std::string_view skippedSuffix) {
+    std::map<std::string, std::string> files;
+    CollectTree(folder, "", skippedSuffix, files);
+    return files;
 }
 
 }  // namespace tfs

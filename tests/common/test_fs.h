@@ -2,7 +2,9 @@
 // written the installer's way, with backslashes; on POSIX the helpers read them as slashes.
 #pragma once
 
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tfs {
@@ -23,5 +25,9 @@ bool MakeReadOnly(const std::string& path);
 void RemoveScratch(const std::string& path);
 // Names directly inside a folder, sorted.
 std::vector<std::string> List(const std::string& directory);
+// Every file below a folder, by its path relative to it (backslash-separated), with its
+// contents. Names that end in `skippedSuffix`, when one is given, are left out.
+std::map<std::string, std::string> Tree(const std::string& folder,
+                                        std::string_view skippedSuffix = {});
 
 }  // namespace tfs

@@ -8,6 +8,8 @@
 #include "payload/files.h"
 #include "payload/names.h"
 #include "payload/progress.h"
+#include "payload_builder.h"
+#include "system/path_text.h"
 
 #include <gtest/gtest.h>
 
@@ -31,6 +33,11 @@
 namespace {
 
 using namespace payload_tool;
+using tpayload::Container;
+using tpayload::Entry;
+using tpayload::Field32;
+using tpayload::Flipped;
+using tpayload::WithChecksums;
 
 std::string U8(std::u8string_view text) {
     return std::string(text.begin(), text.end());
@@ -59,56 +66,10 @@ std::map<std::string, std::string> ReadTree(const fs::path& root) {
     std::map<std::string, std::string> files;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
         if (!entry.is_regular_file()) continue;
-        std::string relative = PathToUtf8(entry.path().lexically_relative(root));
-        std::replace(relative.begin(), relative.end(), '\\', '/');
-        files[relative] = ReadBytes(entry.path());
+        files[WithForwardSlashes(PathToUtf8(entry.path().lexically_relative(root)))] =
+            ReadBytes(entry.path());
     }
     return files;
-}
-
-std::string LittleEndian32(std::uint32_t value) {
-    std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
-    return bytes;
-}
-
-// Container bytes from entries; the count and each size field as given, or as stored.
-struct RawEntry {
-    std::string directory;
-    std::string file;
-    std::string data;
-    std::optional<std::uint32_t> declaredSize = std::nullopt;
-};
-
-std::string Container(const std::vector<RawEntry>& entries,
-                      std::optional<std::int32_t> count = std::nullopt) {
-    std::string bytes = LittleEndian32(
-        static_cast<std::uint32_t>(count.value_or(static_cast<std::int32_t>(entries.size()))));
-    for (const RawEntry& entry : entries) {
-        bytes += entry.directory + '\0' + entry.file + '\0';
-        bytes += LittleEndian32(
-            entry.declaredSize.value_or(static_cast<std::uint32_t>(entry.data.size())));
-        bytes += entry.data;
-    }
-    return bytes;
-}
-
-// The same container followed by its checksum trailer, as pack writes it.
-std::string WithChecksums(const std::vector<RawEntry>& entries) {
-    TrailerBuilder trailer(static_cast<std::int32_t>(entries.size()));
-    for (const RawEntry& entry : entries) {
-        trailer.BeginEntry(
-            entry.directory, entry.file,
-            entry.declaredSize.value_or(static_cast<std::uint32_t>(entry.data.size())));
-        trailer.AddData(entry.data.data(), entry.data.size());
-    }
-    return Container(entries) + trailer.Finish();
-}
-
-std::string Flipped(std::string bytes, std::size_t at) {
-    bytes[at] = static_cast<char>(bytes[at] ^ 0x20);
-    return bytes;
 }
 
 struct ToolRun {
@@ -322,8 +283,8 @@ TEST_F(PayloadTool, WorkedExampleByteForByte) {
         return ChecksumBytes(ChecksumOf(data.data(), data.size()));
     };
     EXPECT_EQ(trailer.substr(0, 8), "SUMSXXH3");
-    EXPECT_EQ(trailer.substr(8, 4), LittleEndian32(48));
-    EXPECT_EQ(trailer.substr(12, 4), LittleEndian32(1));
+    EXPECT_EQ(trailer.substr(8, 4), Field32(48));
+    EXPECT_EQ(trailer.substr(12, 4), Field32(1));
     EXPECT_EQ(trailer.substr(16, 8), sum(expected.substr(0, 17)));  // the count and the header
     EXPECT_EQ(trailer.substr(24, 8), sum(expected.substr(4)));      // the whole entry
     EXPECT_EQ(trailer.substr(32, 8), sum(trailer.substr(0, 32)));
@@ -633,7 +594,7 @@ TEST_F(PayloadTool, VerifyReportsTheFirstProblem) {
 // With a trailer, verify checks it and then reads every entry and names the first one whose
 // bytes do not match its checksum; without one it says there are none to check.
 TEST_F(PayloadTool, VerifyChecksTheChecksums) {
-    const std::vector<RawEntry> entries = {
+    const std::vector<Entry> entries = {
         {"\\d", "a.txt", "abc"}, {"\\d", "b.txt", "defgh"}, {"", "数据.txt", "xyz"}};
     const std::string plain = Container(entries);
     const std::string sealed = WithChecksums(entries);
@@ -726,7 +687,7 @@ TEST_F(PayloadTool, ListShowsEntriesAndTotal) {
     ExpectOneMessage(damaged, "data cut short");
 
     // A container that carries its checksums says so; list reads no data, verify does.
-    const std::vector<RawEntry> entries = {{"\\d", "a.txt", "abc"}, {"", "b", "xy"}};
+    const std::vector<Entry> entries = {{"\\d", "a.txt", "abc"}, {"", "b", "xy"}};
     const std::string sealed = At(ContainerFile(WithChecksums(entries), "sealed.cab"));
     ToolRun withSums = Tool({"list", sealed});
     EXPECT_EQ(withSums.status, 0) << withSums.err;
@@ -780,7 +741,7 @@ TEST_F(PayloadTool, UnpackWritesOnlyInsideTheTarget) {
 
     // With checksums: a damaged trailer is refused whole; an entry whose data does not match its
     // checksum stops the unpack there, the earlier entries in place and no temporary left.
-    const std::vector<RawEntry> sealedEntries = {
+    const std::vector<Entry> sealedEntries = {
         {"", "a.txt", "x"}, {"\\数据", "b.bin", "abc"}, {"", "c.txt", "z"}};
     const std::string sealed = WithChecksums(sealedEntries);
     const std::size_t trailer = Container(sealedEntries).size();

@@ -33,7 +33,8 @@ namespace {
 
 constexpr char kCopyVariable[] = "SETUP_INSTALL_WORKER_COPY";
 constexpr char kRunKeyPath[] = "software\\microsoft\\windows\\currentversion\\Run";
-constexpr char kUninstallEntryPath[] = "software\\microsoft\\windows\\currentversion\\Uninstall\\Quenvox";
+constexpr char kUninstallEntryPath[] =
+    "software\\microsoft\\windows\\currentversion\\Uninstall\\Quenvox";
 constexpr char kCommandKey[] = "htmlfile\\shell\\open\\command";
 constexpr char kFailureMessage[] = "安装失败,请重新下载新的安装包!";
 

@@ -7,6 +7,7 @@
 #include "payload_builder.h"
 #include "process_support.h"
 #include "registry_support.h"
+#include "system/file_api.h"
 #include "test_fs.h"
 #include "wine_test_support.h"
 
@@ -18,7 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -111,8 +111,7 @@ class BlockPattern {
 
     // True when the file at `path` holds exactly this content.
     bool Matches(const std::string& path) const {
-        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                             std::fclose);
+        UniqueFile file(std::fopen(path.c_str(), "rb"));
         if (!file) return false;
         std::vector<char> expected;
         std::vector<char> actual(kMegabyte);
@@ -133,9 +132,8 @@ class BlockPattern {
 };
 
 bool WritePattern(const std::string& path, const BlockPattern& pattern) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
-                                                         std::fclose);
-    return file && pattern.AppendTo(file.get()) && std::fclose(file.release()) == 0;
+    UniqueFile file(std::fopen(path.c_str(), "wb"));
+    return file && pattern.AppendTo(file.get()) && file.Close();
 }
 
 // A container whose entry `large` carries `pattern` as its data (the entry's own data is
@@ -151,13 +149,12 @@ bool WriteContainer(const std::string& path, std::vector<tpayload::Entry> entrie
     std::vector<unsigned char> restBytes = tpayload::Build(rest, 0);
     restBytes.erase(restBytes.begin(), restBytes.begin() + 4);  // its count
 
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
-                                                         std::fclose);
+    UniqueFile file(std::fopen(path.c_str(), "wb"));
     return file &&
            std::fwrite(headBytes.data(), 1, headBytes.size(), file.get()) == headBytes.size() &&
            pattern.AppendTo(file.get()) &&
            std::fwrite(restBytes.data(), 1, restBytes.size(), file.get()) == restBytes.size() &&
-           std::fclose(file.release()) == 0;
+           file.Close();
 }
 
 // What a run that ended with the installer's message box showed, and how the installer ended.

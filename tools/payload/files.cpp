@@ -119,7 +119,7 @@ bool PendingFile::Commit(std::string& error) {
 #else
     if (failure == 0 && fsync(fileno(stream)) != 0) failure = errno;
 #endif
-    if (std::fclose(stream_.release()) != 0 && failure == 0) failure = errno;
+    if (!stream_.Close() && failure == 0) failure = errno;
     if (failure != 0) {
         error = "cannot write it: " + ErrorText(failure);
         return false;

@@ -2,6 +2,8 @@
 // system's own form (UTF-8 bytes on Linux, UTF-16 on Windows) only here.
 #pragma once
 
+#include "system/file_api.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -15,11 +17,6 @@ namespace fs = std::filesystem;
 
 fs::path PathFromUtf8(std::string_view utf8);
 std::string PathToUtf8(const fs::path& path);
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
 // fopen on the system's form of the path; null on failure, with errno set.
 UniqueFile OpenFile(const fs::path& path, const char* mode);

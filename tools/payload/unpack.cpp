@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <vector>
 
 #ifdef _WIN32
@@ -62,6 +63,37 @@ std::string PathForMessage(const std::string& path, [[maybe_unused]] const CodeP
 #endif
 }
 
+// The target as the unpacker gets it: in the ANSI code page on Windows, where that is the one
+// the names are read in, and UTF-8 elsewhere. Nothing, with a message in `error`, when the
+// unpacker cannot name it.
+std::optional<std::string> UnpackerTarget([[maybe_unused]] const std::string& containerName,
+                                          const fs::path& target,
+                                          [[maybe_unused]] const CodePage& codePage,
+                                          std::string& error) {
+#ifdef _WIN32
+    if (codePage.number() != GetACP()) {
+        error = containerName + ": the names are read in code page " +
+                std::to_string(codePage.number()) +
+                ", but this system's ANSI code page, in which the unpacker writes them, is " +
+                std::to_string(GetACP());
+        return std::nullopt;
+    }
+    std::optional<std::string> targetText = codePage.FromUtf8(PathToUtf8(fs::absolute(target)));
+    if (!targetText) {
+        error = PathToUtf8(target) + ": the folder's name cannot be written in the ANSI code page";
+    }
+    return targetText;
+#else
+    std::string targetDir = PathToUtf8(target);
+    if (targetDir.find('\\') != std::string::npos) {
+        error = targetDir + ": the unpacker takes backslashes in the folder's name for separators";
+        return std::nullopt;
+    }
+    while (targetDir.size() > 1 && targetDir.back() == '/') targetDir.pop_back();
+    return targetDir;
+#endif
+}
+
 }  // namespace
 
 int UnpackContainer(const fs::path& container, const fs::path& target, const CodePage& codePage,
@@ -100,29 +132,8 @@ int UnpackContainer(const fs::path& container, const fs::path& target, const Cod
         }
     }
 
-    // The target as the unpacker gets it.
-#ifdef _WIN32
-    if (codePage.number() != GetACP()) {
-        error = containerName + ": the names are read in code page " +
-                std::to_string(codePage.number()) +
-                ", but this system's ANSI code page, in which the unpacker writes them, is " +
-                std::to_string(GetACP());
-        return 1;
-    }
-    std::optional<std::string> targetText = codePage.FromUtf8(PathToUtf8(fs::absolute(target)));
-    if (!targetText) {
-        error = PathToUtf8(target) + ": the folder's name cannot be written in the ANSI code page";
-        return 1;
-    }
-    std::string targetDir = *targetText;
-#else
-    std::string targetDir = PathToUtf8(target);
-    if (targetDir.find('\\') != std::string::npos) {
-        error = targetDir + ": the unpacker takes backslashes in the folder's name for separators";
-        return 1;
-    }
-    while (targetDir.size() > 1 && targetDir.back() == '/') targetDir.pop_back();
-#endif
+    std::optional<std::string> targetDir = UnpackerTarget(containerName, target, codePage, error);
+    if (!targetDir) return 1;
 
     std::error_code code;
     fs::create_directories(target, code);
@@ -140,7 +151,7 @@ int UnpackContainer(const fs::path& container, const fs::path& target, const Cod
     UnpackHooks hooks;
     hooks.mapName = [&](const std::string& name) { return ConvertForFileSystem(name, codePage); };
     hooks.onData = [&](std::uint64_t bytes) { counter.DataWritten(bytes); };
-    UnpackOutcome outcome = UnpackPayload(counter, targetDir, source, hooks);
+    UnpackOutcome outcome = UnpackPayload(counter, *targetDir, source, hooks);
     progress.Finish();
 
     switch (outcome.status) {

@@ -1,5 +1,6 @@
 #include "payload/writer.h"
 
+#include "install/little_endian.h"
 #include "install/payload_format.h"
 
 #include <array>
@@ -53,10 +54,7 @@ bool PayloadWriter::Write(const void* data, std::size_t size) {
 bool PayloadWriter::Begin(std::int32_t count) {
     declared_ = count;
     if (checksums_) trailer_.emplace(count);
-    std::uint32_t value = static_cast<std::uint32_t>(count);
-    std::array<unsigned char, 4> bytes = {
-        static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+    std::array<unsigned char, 4> bytes = ToLittleEndian(static_cast<std::uint32_t>(count));
     return Write(bytes.data(), bytes.size());
 }
 
@@ -72,9 +70,7 @@ bool PayloadWriter::AddEntry(const PlannedEntry& entry) {
     }
     ++added_;
     std::uint32_t size = static_cast<std::uint32_t>(entry.size);
-    std::array<unsigned char, 4> sizeBytes = {
-        static_cast<unsigned char>(size), static_cast<unsigned char>(size >> 8),
-        static_cast<unsigned char>(size >> 16), static_cast<unsigned char>(size >> 24)};
+    std::array<unsigned char, 4> sizeBytes = ToLittleEndian(size);
     static constexpr char kTerminator = '\0';
     remaining_ = entry.size;
     if (trailer_) trailer_->BeginEntry(entry.directoryName, entry.fileName, size);
