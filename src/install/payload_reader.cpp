@@ -183,28 +183,24 @@ bool PayloadReader::Next(PayloadEntry& entry) {
     PayloadEntry current;
     current.index = index_;
     current.offset = pos_;
-    CheckOffset(PayloadField::kDirectoryName, index_, pos_);
-    bool cutShort = false;
-    if (!ReadName(pos_, current.directoryName, cutShort)) {
-        Note(PayloadIssue::kNameUnterminated, PayloadField::kDirectoryName, index_, pos_);
-        stoppedAt_ = current;
-        stoppedField_ = PayloadField::kDirectoryName;
-        done_ = true;
-        return false;
-    }
-    if (cutShort) Note(PayloadIssue::kNameCutShort, PayloadField::kDirectoryName, index_, pos_);
-
+    // Each name field: an unterminated one stops the walk at this entry.
+    auto readName = [&](PayloadField field, std::int64_t offset, std::string& name) {
+        CheckOffset(field, index_, offset);
+        bool cutShort = false;
+        if (!ReadName(offset, name, cutShort)) {
+            Note(PayloadIssue::kNameUnterminated, field, index_, offset);
+            stoppedAt_ = current;
+            stoppedField_ = field;
+            done_ = true;
+            return false;
+        }
+        if (cutShort) Note(PayloadIssue::kNameCutShort, field, index_, offset);
+        return true;
+    };
+    if (!readName(PayloadField::kDirectoryName, pos_, current.directoryName)) return false;
     const std::int64_t fileOffset =
         pos_ + static_cast<std::int64_t>(current.directoryName.size()) + 1;
-    CheckOffset(PayloadField::kFileName, index_, fileOffset);
-    if (!ReadName(fileOffset, current.fileName, cutShort)) {
-        Note(PayloadIssue::kNameUnterminated, PayloadField::kFileName, index_, fileOffset);
-        stoppedAt_ = current;
-        stoppedField_ = PayloadField::kFileName;
-        done_ = true;
-        return false;
-    }
-    if (cutShort) Note(PayloadIssue::kNameCutShort, PayloadField::kFileName, index_, fileOffset);
+    if (!readName(PayloadField::kFileName, fileOffset, current.fileName)) return false;
     CheckNames(current);
 
     current.sizeOffset = fileOffset + static_cast<std::int64_t>(current.fileName.size()) + 1;

@@ -49,7 +49,8 @@ namespace product_detail {
 inline constexpr auto kMainProgramTail = Join("\\", kMainProcessName);
 inline constexpr auto kProductFolderTail = Join("\\", kProductFolder);
 }  // namespace product_detail
-// The main program's path below the installation directory where the installer starts it.
+// The main program's path below the installation directory where the installer starts it: its
+// process name behind a backslash, so that the program started is spelled as the one looked up.
 inline constexpr const char* kMainProgramTail = product_detail::kMainProgramTail.data();
 inline constexpr const char* kProductFolderTail = product_detail::kProductFolderTail.data();
 
