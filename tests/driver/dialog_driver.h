@@ -15,9 +15,10 @@
 namespace dd {
 
 // Limits for the waits of the tests: a window that shows up in the normal course, and one that
-// comes after the installer's running check has looked for a player thousands of times.
+// comes after the installer's running check has looked for a player thousands of times (each
+// lookup a full process snapshot: under Wine on a busy machine that took up to two minutes).
 inline constexpr DWORD kWindowWait = 30000;
-inline constexpr DWORD kSlowWindowWait = 120000;
+inline constexpr DWORD kSlowWindowWait = 240000;
 
 // Checks `condition` every 20 ms until it holds or `milliseconds` have passed; its last value.
 bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds);
