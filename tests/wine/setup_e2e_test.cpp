@@ -50,6 +50,13 @@ using wt::StoredString;
 using wt::StubBytes;
 using wt::WaitForExitClosingBoxes;
 
+// The dialog is open and idle: shown, its install button enabled and reading "开始安装".
+void ExpectIdle(HWND dialog) {
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_TRUE(dd::IsControlEnabled(dialog, IDOK));
+    EXPECT_EQ(dd::ControlText(dialog, IDOK), "开始安装");
+}
+
 TEST_F(InstallerTest, OpensIdleShowsTheAboutBoxAndWantsAPathBeforeInstalling) {
     wt::StartedProcess installer = wt::StartProgram(PlaceInstaller("idle"));
     ASSERT_TRUE(installer);
@@ -89,9 +96,7 @@ TEST_F(InstallerTest, OpensIdleShowsTheAboutBoxAndWantsAPathBeforeInstalling) {
     EXPECT_EQ(box->text, kNoPath);
     dd::Answer(box->window, IDOK);
     EXPECT_TRUE(dd::WaitForWindowGone(box->window));
-    EXPECT_TRUE(IsWindowVisible(dialog));
-    EXPECT_TRUE(dd::IsControlEnabled(dialog, IDOK));
-    EXPECT_EQ(dd::ControlText(dialog, IDOK), "开始安装");
+    ExpectIdle(dialog);
 
     dd::PressEscape(dialog);
     ASSERT_TRUE(installer.WaitForExit(dd::kWindowWait));
@@ -519,9 +524,7 @@ TEST_F(InstallerTest, ARunningProductOrPlayerIsEndedOnYesAndEndsTheInstallerOnNo
             EXPECT_TRUE(wt::ListedProcessIds("mplayer.exe").empty());
             EXPECT_TRUE(dd::WaitForWindowGone(prompt->window));
             // The dialog stays idle.
-            EXPECT_TRUE(IsWindowVisible(dialog));
-            EXPECT_TRUE(dd::IsControlEnabled(dialog, IDOK));
-            EXPECT_EQ(dd::ControlText(dialog, IDOK), "开始安装");
+            ExpectIdle(dialog);
             dd::PressEscape(dialog);
             EXPECT_TRUE(installer.WaitForExit(dd::kWindowWait));
         }
