@@ -128,20 +128,6 @@ std::string MakeLongAnsiPath(const std::string& base, std::size_t bytes, const s
     return path + "\\" + name;
 }
 
-wt::StartedProcess StartWide(const std::string& path) {
-    std::wstring program = AnsiToWide(path);
-    std::wstring commandLine = L"\"" + program + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info)) {
-        return {};
-    }
-    CloseHandle(info.hThread);
-    return wt::StartedProcess(info.hProcess, info.dwProcessId);
-}
-
 TEST_F(InstallerTest, MessageBoxesAreCaptionedWithTheProgramNameHoweverLongItsPath) {
     struct Case {
         std::size_t bytes;  // of the program's full path in the ANSI code page
@@ -164,7 +150,7 @@ TEST_F(InstallerTest, MessageBoxesAreCaptionedWithTheProgramNameHoweverLongItsPa
         ASSERT_TRUE(CopyFileW(AnsiToWide(wt::ProgramDirectory() + "Setup.exe").c_str(),
                               AnsiToWide(setup).c_str(), FALSE));
 
-        wt::StartedProcess installer = StartWide(setup);
+        wt::StartedProcess installer = wt::StartProgram(setup);
         ASSERT_TRUE(installer);
         HWND dialog = dd::WaitForDialog(installer.id(), kTitle);
         ASSERT_NE(dialog, nullptr);
