@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <shtypes.h>
 
 #include <utility>
 
@@ -65,6 +66,11 @@ struct FindHandleTraits {
     static Type Invalid() { return INVALID_HANDLE_VALUE; }
     static void Close(Type h) { FindClose(h); }
 };
+struct ItemIdListTraits {
+    using Type = ITEMIDLIST*;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type list) { CoTaskMemFree(list); }
+};
 
 // Handles whose failure value is NULL (CreateMutexA, OpenProcess, CreateThread, ...).
 using UniqueHandle = UniqueResource<NullHandleTraits>;
@@ -72,6 +78,9 @@ using UniqueHandle = UniqueResource<NullHandleTraits>;
 using UniqueFileHandle = UniqueResource<InvalidHandleTraits>;
 using UniqueRegKey = UniqueResource<RegKeyTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
+// A shell item id list (a PIDL) that the shell allocated for the caller: SHBrowseForFolderA,
+// SHGetSpecialFolderLocation. Freed with the shell's allocator, CoTaskMemFree.
+using UniqueItemIdList = UniqueResource<ItemIdListTraits>;
 
 // COM on the calling thread for the owner's lifetime. S_OK and S_FALSE (already initialised)
 // both count as success, and only a successful call is undone, so a thread's COM state is left

@@ -16,7 +16,6 @@
 #include <shlobj.h>
 
 #include <array>
-#include <memory>
 
 namespace {
 
@@ -29,11 +28,6 @@ constexpr char kRunningPromptText[] =
 constexpr char kRunningPromptCaption[] = "提示";
 // A worker that cannot be started leaves the dialog idle again; the user may simply retry.
 constexpr char kWorkerFailedText[] = "无法启动安装,请重试!";
-
-struct ItemIdListFree {
-    void operator()(ITEMIDLIST* list) const { CoTaskMemFree(list); }
-};
-using UniqueItemIdList = std::unique_ptr<ITEMIDLIST, ItemIdListFree>;
 
 class PaintScope {
   public:

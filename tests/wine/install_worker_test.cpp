@@ -12,6 +12,7 @@
 #include "install/install_state.h"
 #include "install/install_worker.h"
 #include "install/product_constants.h"
+#include "installer_fixture.h"
 #include "process_support.h"
 #include "registry_support.h"
 #include "shortcut_support.h"
@@ -32,10 +33,10 @@
 namespace {
 
 constexpr char kCopyVariable[] = "SETUP_INSTALL_WORKER_COPY";
-constexpr char kRunKeyPath[] = "software\\microsoft\\windows\\currentversion\\Run";
-constexpr char kUninstallEntryPath[] =
-    "software\\microsoft\\windows\\currentversion\\Uninstall\\Quenvox";
-constexpr char kCommandKey[] = "htmlfile\\shell\\open\\command";
+// Named apart from the installer's own constants, which this file sees too.
+constexpr auto& kRunKeyPath = wt::kRunKey;
+constexpr auto& kUninstallEntryPath = wt::kUninstallKey;
+constexpr auto& kCommandKey = wt::kHtmlCommandKey;
 constexpr char kFailureMessage[] = "安装失败,请重新下载新的安装包!";
 
 std::string Lower(std::string text) {
@@ -240,6 +241,16 @@ class WorkerTest : public ::testing::Test {
         return exitCode;
     }
 
+    // Runs the worker for `owner`, which must make exactly `operations`, in order, and end the run
+    // as every run ends; `calls` gets the calls for the case's own checks.
+    void RunWorkerExpecting(RecordingOwner& owner, const std::vector<std::string>& operations,
+                            std::vector<OwnerCall>& calls) {
+        EXPECT_EQ(RunWorker(owner), 0u);
+        calls = owner.Calls();
+        ASSERT_EQ(Operations(calls), operations);
+        ExpectTheRunsEnding(calls);
+    }
+
     static std::vector<std::string> Operations(const std::vector<OwnerCall>& calls) {
         std::vector<std::string> operations;
         for (const OwnerCall& call : calls) operations.push_back(call.operation);
@@ -296,14 +307,12 @@ TEST_F(WorkerTest, RunsEveryStepInOrder) {
     RecordingOwner owner(*this, installDir, 1);
     wt::MessageBoxAnswerer answerer;
 
-    EXPECT_EQ(RunWorker(owner), 0u);
-
-    std::vector<OwnerCall> calls = owner.Calls();
-    ASSERT_EQ(Operations(calls),
-              (std::vector<std::string>{"GetInstallPath", "SetProgressPos", "SetProgressPos",
-                                        "GetAutoRunCheck", "GetInstallPath", "SetInstallButtonText",
-                                        "GetInstallPath", "OnCancel"}));
-    ExpectTheRunsEnding(calls);
+    std::vector<OwnerCall> calls;
+    ASSERT_NO_FATAL_FAILURE(
+        RunWorkerExpecting(owner,
+                           {"GetInstallPath", "SetProgressPos", "SetProgressPos", "GetAutoRunCheck",
+                            "GetInstallPath", "SetInstallButtonText", "GetInstallPath", "OnCancel"},
+                           calls));
     EXPECT_EQ(calls[1].argument, "50");
     EXPECT_EQ(calls[2].argument, "100");
     // Unpacking before registration; the check box is read after the last file is written.
@@ -332,13 +341,10 @@ TEST_F(WorkerTest, WithoutPayloadItTellsTheUserRegistersNothingAndStillFinishes)
     RecordingOwner owner(*this, installDir, 1);
     wt::MessageBoxAnswerer answerer(IDOK);
 
-    EXPECT_EQ(RunWorker(owner), 0u);
-
-    std::vector<OwnerCall> calls = owner.Calls();
-    ASSERT_EQ(Operations(calls),
-              (std::vector<std::string>{"ReportUnpackFailure", "SetInstallButtonText",
-                                        "GetInstallPath", "OnCancel"}));
-    ExpectTheRunsEnding(calls);
+    std::vector<OwnerCall> calls;
+    ASSERT_NO_FATAL_FAILURE(RunWorkerExpecting(
+        owner, {"ReportUnpackFailure", "SetInstallButtonText", "GetInstallPath", "OnCancel"},
+        calls));
     // The owner is asked to tell the user, before the run is marked finished.
     EXPECT_EQ(calls[0].argument, kFailureMessage);
     EXPECT_TRUE(answerer.Seen().empty());
@@ -357,13 +363,12 @@ TEST_F(WorkerTest, APayloadCutShortIsRefusedWholeAndNothingIsRegistered) {
     RecordingOwner owner(*this, installDir, 1);
     wt::MessageBoxAnswerer answerer;
 
-    EXPECT_EQ(RunWorker(owner), 0u);
-
-    std::vector<OwnerCall> calls = owner.Calls();
-    ASSERT_EQ(Operations(calls),
-              (std::vector<std::string>{"GetInstallPath", "ReportUnpackFailure",
-                                        "SetInstallButtonText", "GetInstallPath", "OnCancel"}));
-    ExpectTheRunsEnding(calls);
+    std::vector<OwnerCall> calls;
+    ASSERT_NO_FATAL_FAILURE(
+        RunWorkerExpecting(owner,
+                           {"GetInstallPath", "ReportUnpackFailure", "SetInstallButtonText",
+                            "GetInstallPath", "OnCancel"},
+                           calls));
     EXPECT_EQ(calls[1].argument, kFailureMessage);
     EXPECT_FALSE(wt::DirectoryExists(installDir));
     EXPECT_FALSE(wt::FileExistsAt(desktopShortcut));
@@ -380,14 +385,12 @@ TEST_F(WorkerTest, AFileThatCannotBeWrittenIsReportedWithItsPathAndNothingIsRegi
     RecordingOwner owner(*this, installDir, 1);
     wt::MessageBoxAnswerer answerer;
 
-    EXPECT_EQ(RunWorker(owner), 0u);
-
-    std::vector<OwnerCall> calls = owner.Calls();
-    ASSERT_EQ(Operations(calls),
-              (std::vector<std::string>{"GetInstallPath", "SetProgressPos", "SetProgressPos",
-                                        "ReportUnpackFailure", "SetInstallButtonText",
-                                        "GetInstallPath", "OnCancel"}));
-    ExpectTheRunsEnding(calls);
+    std::vector<OwnerCall> calls;
+    ASSERT_NO_FATAL_FAILURE(RunWorkerExpecting(
+        owner,
+        {"GetInstallPath", "SetProgressPos", "SetProgressPos", "ReportUnpackFailure",
+         "SetInstallButtonText", "GetInstallPath", "OnCancel"},
+        calls));
     EXPECT_EQ(calls[3].argument, "无法写入文件:\n" + installDir +
                                      "\\data\\readme.txt\n请关闭正在使用该文件的程序或检查磁盘后"
                                      "重新安装!");
@@ -402,13 +405,12 @@ TEST_F(WorkerTest, AnEmptyPayloadIsStillRegistered) {
     RecordingOwner owner(*this, installDir, 1);
     wt::MessageBoxAnswerer answerer;
 
-    EXPECT_EQ(RunWorker(owner), 0u);
-
-    std::vector<OwnerCall> calls = owner.Calls();
-    ASSERT_EQ(Operations(calls),
-              (std::vector<std::string>{"GetInstallPath", "GetAutoRunCheck", "GetInstallPath",
-                                        "SetInstallButtonText", "GetInstallPath", "OnCancel"}));
-    ExpectTheRunsEnding(calls);
+    std::vector<OwnerCall> calls;
+    ASSERT_NO_FATAL_FAILURE(
+        RunWorkerExpecting(owner,
+                           {"GetInstallPath", "GetAutoRunCheck", "GetInstallPath",
+                            "SetInstallButtonText", "GetInstallPath", "OnCancel"},
+                           calls));
     EXPECT_TRUE(wt::FileExistsAt(desktopShortcut));
     EXPECT_TRUE(wt::RegistryKeyExists(HKEY_LOCAL_MACHINE, kUninstallEntryPath));
     EXPECT_TRUE(RunValueWritten());

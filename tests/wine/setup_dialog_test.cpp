@@ -11,16 +11,19 @@
 #include "install/install_state.h"
 #include "process_support.h"
 #include "res/resource.h"
+#include "system/process_lookup.h"
 #include "ui/setup_dialog.h"
 #include "wine_test_support.h"
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -101,9 +104,11 @@ class ProbeDialog : public SetupDialog {
 
 // Runs the dialog modally on this thread while `scenario` drives it from another. A dialog still
 // open when the scenario is over (a step failed) is ended, so the test fails instead of hanging.
-INT_PTR RunModal(ProbeDialog& dialog, const std::function<void(HWND)>& scenario) {
+// `openWait` bounds the wait for the dialog to show.
+INT_PTR RunModal(ProbeDialog& dialog, const std::function<void(HWND)>& scenario,
+                 DWORD openWait = dd::kWindowWait) {
     std::thread driver([&] {
-        HWND window = dd::WaitForDialog(GetCurrentProcessId(), kTitle);
+        HWND window = dd::WaitForDialog(GetCurrentProcessId(), kTitle, openWait);
         EXPECT_NE(window, nullptr) << "the setup dialog did not open";
         if (window != nullptr) scenario(window);
         if (!dd::WaitUntil([&] { return dialog.IsEnded(); }, dd::kWindowWait)) {
@@ -287,6 +292,173 @@ TEST(SetupDialogInProcess, OutlivesItsWorkerWhoseOperationsDoNothingOnceTheDialo
     EXPECT_TRUE(script.done);
     EXPECT_EQ(script.pathAfterEnd, "C:\\tests\\outlive");
     EXPECT_EQ(script.autoRunAfterEnd, 0);
+}
+
+TEST(SetupDialogInProcess, OkOnTheFinishedDialogStartsTheProgramUnlessItRunsAndEndsTheDialog) {
+    struct Case {
+        const char* label;
+        bool productRunning;
+    };
+    const Case cases[] = {{"not running", false}, {"running", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        g_bInstalling = 0;
+        std::string installDir = wt::MakeScratchDirectory("finished");
+        std::string program = installDir + "\\QuenVox.exe";
+        ASSERT_TRUE(wt::CopyStub("recorder_gui", program));
+        std::string elsewhere = wt::MakeScratchDirectory("elsewhere");
+        WorkerScript script;
+        script.cancelAtEnd = false;
+        ProbeDialog dialog(&script, installDir);
+        wt::StartedProcess running;
+        INT_PTR result = RunModal(dialog, [&](HWND window) {
+            if (c.productRunning) {
+                // Started once the dialog is open: its start found nothing and armed no prompt.
+                running = wt::StartWaiterAs(elsewhere, "QuenVox.exe");
+                ASSERT_TRUE(running);
+            }
+            // The run goes as far as the worker's finish, which leaves the dialog open.
+            dd::Click(window, IDOK);
+            ASSERT_TRUE(dd::WaitUntil(
+                [&] { return dd::ProgressPosition(window, IDC_PROGRESS) == 40; }, dd::kWindowWait));
+            SetEvent(script.release.get());
+            ASSERT_EQ(WaitForSingleObject(script.finished.get(), kWorkerWait), WAIT_OBJECT_0);
+            ASSERT_TRUE(dd::WaitUntil([&] { return dd::ControlText(window, IDOK) == kFinished; },
+                                      dd::kWindowWait));
+            EXPECT_FALSE(dialog.IsEnded());
+            // The button is disabled now; the command comes as Enter or another program sends it.
+            dd::Click(window, IDOK);
+        });
+        EXPECT_EQ(result, IDOK);
+        SetEvent(script.dialogGone.get());
+        EXPECT_TRUE(dd::MessageBoxes(GetCurrentProcessId()).empty());
+        EXPECT_EQ(dialog.WorkerStarts(), 1);
+        if (c.productRunning) {
+            // The program is started before the dialog ends, so a start would have been recorded
+            // by now or within moments.
+            EXPECT_TRUE(wt::WaitForRecordedLines(program, 1, 3000).empty());
+            EXPECT_FALSE(wt::FileExistsAt(wt::RecordFileOf(program)));
+            EXPECT_TRUE(running.Running());
+        } else {
+            EXPECT_EQ(wt::WaitForRecordedLines(program, 1).size(), 1u);
+            EXPECT_EQ(wt::WaitForRecordedLines(program, 2, 1000).size(), 1u) << "started twice";
+        }
+    }
+}
+
+// The running check through the process-list seam: each snapshot is counted, reads the real
+// process list (with the real stubs below in it) up to a given count and fails after that, which
+// the lookup takes as "not running". Opens and terminations are refused and counted: the dialog's
+// start ends nothing.
+struct RunningCheckCalls {
+    std::atomic<int> snapshots{0};
+    int listedSnapshots = -1;  // -1: every snapshot reads the real list
+    std::atomic<int> opens{0};
+    std::atomic<int> terminations{0};
+};
+RunningCheckCalls* g_runningCheck = nullptr;
+
+void* CountSnapshot(std::uint32_t flags, std::uint32_t processId) {
+    int number = ++g_runningCheck->snapshots;
+    if (g_runningCheck->listedSnapshots >= 0 && number > g_runningCheck->listedSnapshots) {
+        return INVALID_HANDLE_VALUE;
+    }
+    // Only the process list is read from it, and a snapshot of processes alone is several times
+    // faster under Wine than one of everything (the flags asked for are checked elsewhere).
+    (void)flags;
+    return CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, processId);
+}
+
+void* RefuseOpen(std::uint32_t, bool, std::uint32_t) {
+    ++g_runningCheck->opens;
+    return nullptr;
+}
+
+bool RefuseTermination(void*, std::uint32_t) {
+    ++g_runningCheck->terminations;
+    return false;
+}
+
+const ProcessSystemCalls kCountingCalls{CountSnapshot, RefuseOpen, RefuseTermination};
+
+TEST(SetupDialogInProcess, ItsStartLooksUpTheProductOnceAndThePlayerUpTo5000TimesThenPrompts) {
+    struct Case {
+        const char* label;
+        bool product;
+        bool player;
+        int listedSnapshots;
+        int lookups;
+        bool prompt;
+    };
+    const Case cases[] = {
+        {"nothing runs", false, false, -1, 2, false},
+        {"the product runs", true, false, -1, 2, true},
+        // The player never leaves the list: the product once, then the player 5000 times.
+        {"the player stays listed", false, true, -1, 1 + 5000, true},
+        // Listed for the first three lookups of it; the fourth finds nothing and ends the loop.
+        {"the player leaves the list", false, true, 4, 1 + 4, true},
+        // A list that cannot be read counts as nothing running.
+        {"the list cannot be read", true, true, 0, 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        g_bInstalling = 0;
+        std::string folder = wt::MakeScratchDirectory("runcheck");
+        wt::StartedProcess product, player;
+        if (c.product) {
+            product = wt::StartWaiterAs(folder, "QuenVox.exe");
+            ASSERT_TRUE(product);
+        }
+        if (c.player) {
+            player = wt::StartWaiterAs(folder, "mplayer.exe", "forever");
+            ASSERT_TRUE(player);
+        }
+        RunningCheckCalls calls;
+        calls.listedSnapshots = c.listedSnapshots;
+        g_runningCheck = &calls;
+        SetProcessSystemCallsForTesting(&kCountingCalls);
+        ProbeDialog dialog(nullptr, "");
+        // 5001 lookups can take Wine most of a minute before the dialog shows.
+        INT_PTR result = RunModal(
+            dialog,
+            [&](HWND window) {
+                DWORD self = GetCurrentProcessId();
+                // The timer's 500 ms are long past when no prompt has come within 1.5 s.
+                std::optional<dd::MessageBoxView> prompt =
+                    dd::WaitForMessageBox(self, "提示", c.prompt ? dd::kWindowWait : 1500);
+                EXPECT_EQ(calls.snapshots.load(), c.lookups);
+                EXPECT_EQ(calls.opens.load(), 0);
+                EXPECT_EQ(calls.terminations.load(), 0);
+                if (c.prompt) {
+                    ASSERT_TRUE(prompt);
+                    EXPECT_EQ(prompt->text,
+                              "澜舟雅韵全球网络收音机正在运行,需要关闭才能继续安装,\n"
+                              "点击(是)立即关闭,点击(否)退出安装。");
+                    dd::Answer(prompt->window, IDNO);
+                    return;
+                }
+                EXPECT_FALSE(prompt);
+                EXPECT_TRUE(dd::MessageBoxes(self).empty());
+                // Idle: enabled, ready to install, not ended.
+                EXPECT_FALSE(dialog.IsEnded());
+                EXPECT_TRUE(IsWindowEnabled(window));
+                EXPECT_TRUE(dd::IsControlEnabled(window, IDOK));
+                EXPECT_EQ(dd::ControlText(window, IDOK), "开始安装");
+                dd::PressEscape(window);
+            },
+            dd::kSlowWindowWait);
+        SetProcessSystemCallsForTesting(nullptr);
+        g_runningCheck = nullptr;
+        EXPECT_EQ(result, IDCANCEL);
+        // "否" ends the dialog without another lookup.
+        EXPECT_EQ(calls.snapshots.load(), c.lookups);
+        if (c.player) {
+            EXPECT_TRUE(player.Running());
+        }
+        if (c.product) {
+            EXPECT_TRUE(product.Running());
+        }
+    }
 }
 
 TEST(FrameworkMessageBox, TakesTheProgramNameAsCaptionAndTheExclamationIconUnlessGiven) {

@@ -8,6 +8,7 @@
 #include "process_support.h"
 #include "registry_support.h"
 #include "shortcut_support.h"
+#include "system/ansi_text_win.h"
 #include "system/win_resource.h"
 #include "wine_test_support.h"
 
@@ -49,6 +50,13 @@ using wt::StoredString;
 using wt::StubBytes;
 using wt::WaitForExitClosingBoxes;
 
+// The dialog is open and idle: shown, its install button enabled and reading "开始安装".
+void ExpectIdle(HWND dialog) {
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_TRUE(dd::IsControlEnabled(dialog, IDOK));
+    EXPECT_EQ(dd::ControlText(dialog, IDOK), "开始安装");
+}
+
 TEST_F(InstallerTest, OpensIdleShowsTheAboutBoxAndWantsAPathBeforeInstalling) {
     wt::StartedProcess installer = wt::StartProgram(PlaceInstaller("idle"));
     ASSERT_TRUE(installer);
@@ -88,14 +96,81 @@ TEST_F(InstallerTest, OpensIdleShowsTheAboutBoxAndWantsAPathBeforeInstalling) {
     EXPECT_EQ(box->text, kNoPath);
     dd::Answer(box->window, IDOK);
     EXPECT_TRUE(dd::WaitForWindowGone(box->window));
-    EXPECT_TRUE(IsWindowVisible(dialog));
-    EXPECT_TRUE(dd::IsControlEnabled(dialog, IDOK));
-    EXPECT_EQ(dd::ControlText(dialog, IDOK), "开始安装");
+    ExpectIdle(dialog);
 
     dd::PressEscape(dialog);
     ASSERT_TRUE(installer.WaitForExit(dd::kWindowWait));
     // Closed without installing.
     EXPECT_EQ(ExitCode(installer), 1u);
+}
+
+// A full path of exactly `bytes` bytes in the ANSI code page (936) that ends in "\\" + `name`:
+// folders of Chinese characters below `base`, created here. Such a character takes two bytes but
+// one UTF-16 unit, so the path is far longer in bytes than in UTF-16 units, as a Chinese user's
+// folders are. (Wine starts no program whose path has 260 UTF-16 units or more: CreateProcessW
+// then fails with ERROR_INVALID_NAME.) Empty when a folder cannot be created.
+std::string MakeLongAnsiPath(const std::string& base, std::size_t bytes, const std::string& name) {
+    std::string path = base;
+    if (bytes < path.size() + 1 + name.size() + 3) return {};
+    std::size_t left = bytes - path.size() - 1 - name.size();
+    while (left > 0) {
+        // A separator and up to 61 characters, an odd byte made up with an ASCII letter; the last
+        // folder is never shorter than that letter and one character.
+        std::size_t take = left > 124 ? 121 : left;
+        std::string folder = "\\";
+        if ((take - 1) % 2 != 0) folder += "x";
+        while (folder.size() < take) folder += "长";
+        path += folder;
+        left -= take;
+        std::wstring wide = AnsiToWide(path);
+        if (wide.empty() || !CreateDirectoryW(wide.c_str(), nullptr)) return {};
+    }
+    return path + "\\" + name;
+}
+
+TEST_F(InstallerTest, MessageBoxesAreCaptionedWithTheProgramNameHoweverLongItsPath) {
+    struct Case {
+        std::size_t bytes;  // of the program's full path in the ANSI code page
+        const char* name;
+        const char* caption;
+    };
+    const Case cases[] = {
+        {259, "Setup.exe", "Setup"},
+        {260, "Setup.exe", "Setup"},
+        {300, "澜舟安装.exe", "澜舟安装"},
+        {400, "Setup.exe", "Setup"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.bytes) + " bytes, " + c.name);
+        std::string base = scratch_ + "\\long" + std::to_string(c.bytes);
+        ASSERT_TRUE(CreateDirectoryA(base.c_str(), nullptr));
+        std::string setup = MakeLongAnsiPath(base, c.bytes, c.name);
+        ASSERT_EQ(setup.size(), c.bytes);
+        ASSERT_LT(AnsiToWide(setup).size(), static_cast<std::size_t>(MAX_PATH));
+        ASSERT_TRUE(CopyFileW(AnsiToWide(wt::ProgramDirectory() + "Setup.exe").c_str(),
+                              AnsiToWide(setup).c_str(), FALSE));
+
+        wt::StartedProcess installer = wt::StartProgram(setup);
+        ASSERT_TRUE(installer);
+        HWND dialog = dd::WaitForDialog(installer.id(), kTitle);
+        ASSERT_NE(dialog, nullptr);
+        // No target folder yet: OK gets the framework's box, captioned with the program's title.
+        dd::Click(dialog, IDOK);
+        std::optional<dd::MessageBoxView> box;
+        ASSERT_TRUE(dd::WaitUntil(
+            [&] {
+                for (const dd::MessageBoxView& shown : dd::MessageBoxes(installer.id())) {
+                    if (shown.text == kNoPath) box = shown;
+                }
+                return box.has_value();
+            },
+            dd::kWindowWait));
+        EXPECT_EQ(box->caption, c.caption);
+        dd::Answer(box->window, IDOK);
+        EXPECT_TRUE(dd::WaitForWindowGone(box->window));
+        dd::PressEscape(dialog);
+        EXPECT_TRUE(installer.WaitForExit(dd::kWindowWait));
+    }
 }
 
 TEST_F(InstallerTest, RefusesToRunTwiceWhateverTheSecondCopyIsCalled) {
@@ -376,24 +451,10 @@ INSTANTIATE_TEST_SUITE_P(
                     InstallCase{"registry_no_autorun_large", false, true, 2000}),
     [](const testing::TestParamInfo<InstallCase>& info) { return std::string(info.param.label); });
 
-// A waiting stub started as `name` that ends by itself after `seconds`; listed when this returns.
-wt::StartedProcess StartStubAs(const std::string& directory, const std::string& name, int seconds) {
-    std::string path = directory + "\\" + name;
-    if (!wt::CopyStub("waiter_gui", path)) return {};
-    wt::StartedProcess process = wt::StartProgram(path, std::to_string(seconds));
-    bool listed = dd::WaitUntil(
-        [&] {
-            std::vector<DWORD> ids = wt::ListedProcessIds(name);
-            return std::find(ids.begin(), ids.end(), process.id()) != ids.end();
-        },
-        dd::kWindowWait);
-    return listed ? std::move(process) : wt::StartedProcess();
-}
-
 TEST_F(InstallerTest, ARunningProductOrPlayerIsEndedOnYesAndEndsTheInstallerOnNo) {
     struct Stub {
         const char* name;
-        int seconds;
+        const char* lifetime;  // seconds, or "forever": then only a termination ends it
     };
     struct Case {
         const char* label;
@@ -401,11 +462,13 @@ TEST_F(InstallerTest, ARunningProductOrPlayerIsEndedOnYesAndEndsTheInstallerOnNo
         int answer;
     };
     // While a player runs, the installer looks it up again and again (thousands of slow lookups)
-    // before its dialog shows; the player here leaves by itself after a while, which ends that
-    // early. Either way it was seen running, so the prompt comes.
+    // before its dialog shows; the second player here leaves by itself after a while, which ends
+    // that early. Either way it was seen running, so the prompt comes. The last player never
+    // leaves by itself: the installer looks it up the full 5000 times, and only its "是" ends it.
     const Case cases[] = {
-        {"product, no", {{"QuenVox.exe", 300}}, IDNO},
-        {"product and player, yes", {{"QuenVox.exe", 300}, {"mplayer.exe", 15}}, IDYES},
+        {"product, no", {{"QuenVox.exe", "300"}}, IDNO},
+        {"product and player, yes", {{"QuenVox.exe", "300"}, {"mplayer.exe", "15"}}, IDYES},
+        {"player that stays, yes", {{"mplayer.exe", "forever"}}, IDYES},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -414,7 +477,7 @@ TEST_F(InstallerTest, ARunningProductOrPlayerIsEndedOnYesAndEndsTheInstallerOnNo
         for (std::size_t i = 0; i < c.running.size(); ++i) {
             std::string directory = folder + "\\" + std::to_string(i);
             ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr));
-            stubs.push_back(StartStubAs(directory, c.running[i].name, c.running[i].seconds));
+            stubs.push_back(wt::StartWaiterAs(directory, c.running[i].name, c.running[i].lifetime));
             ASSERT_TRUE(stubs.back());
         }
 
@@ -426,6 +489,11 @@ TEST_F(InstallerTest, ARunningProductOrPlayerIsEndedOnYesAndEndsTheInstallerOnNo
         ASSERT_TRUE(prompt);
         EXPECT_EQ(prompt->text, kPrompt);
         EXPECT_FALSE(IsWindowEnabled(dialog)) << "the prompt is modal over the dialog";
+        for (std::size_t i = 0; i < stubs.size(); ++i) {
+            if (std::string(c.running[i].lifetime) == "forever") {
+                ASSERT_TRUE(stubs[i].Running());
+            }
+        }
         dd::Answer(prompt->window, c.answer);
 
         if (c.answer == IDNO) {
@@ -436,12 +504,13 @@ TEST_F(InstallerTest, ARunningProductOrPlayerIsEndedOnYesAndEndsTheInstallerOnNo
         } else {
             for (const wt::StartedProcess& stub : stubs) {
                 EXPECT_TRUE(stub.WaitForExit(dd::kWindowWait));
+                // Ended as the installer ends programs, with exit code 0.
+                EXPECT_EQ(ExitCode(stub), 0u);
             }
+            EXPECT_TRUE(wt::ListedProcessIds("mplayer.exe").empty());
             EXPECT_TRUE(dd::WaitForWindowGone(prompt->window));
             // The dialog stays idle.
-            EXPECT_TRUE(IsWindowVisible(dialog));
-            EXPECT_TRUE(dd::IsControlEnabled(dialog, IDOK));
-            EXPECT_EQ(dd::ControlText(dialog, IDOK), "开始安装");
+            ExpectIdle(dialog);
             dd::PressEscape(dialog);
             EXPECT_TRUE(installer.WaitForExit(dd::kWindowWait));
         }

@@ -23,14 +23,14 @@
 
 namespace {
 
-constexpr char kTitle[] = "澜舟雅韵全球网络收音机Ver:2011-II Build:12019";
+constexpr auto& kTitle = wt::kSetupTitle;
 constexpr char kInstallDir[] = "D:\\QuenVox";
-constexpr char kUninstallKey[] = "software\\microsoft\\windows\\currentversion\\Uninstall\\Quenvox";
-constexpr char kRunKey[] = "software\\microsoft\\windows\\currentversion\\Run";
-constexpr char kHtmlCommandKey[] = "htmlfile\\shell\\open\\command";
+using wt::kHtmlCommandKey;
+using wt::kRunKey;
+using wt::kUninstallKey;
 constexpr char kCaption[] = "卸载澜舟雅韵";
-constexpr int kBrowse = 1002;
-constexpr int kPath = 1003;
+constexpr int kBrowse = wt::kBrowseButton;
+constexpr int kPath = wt::kPathControl;
 constexpr DWORD kUninstallWait = 60000;
 
 // Changes Wine makes by itself while the programs run, none of them the product's. Everything

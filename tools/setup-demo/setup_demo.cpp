@@ -19,8 +19,9 @@
 // Everything printed also goes to setup-demo.txt in the current directory, since a program started
 // on Wine's virtual desktop has no console of its own.
 //
-// The picker belongs to the installer's process, so its tree is read with a buffer placed in that
-// process (VirtualAllocEx), the way any outside tool reads another program's tree view.
+// The installer's windows are driven with the Wine tests' own driver (tests/driver).
+#include "dialog_driver.h"
+#include "folder_picker.h"
 #include "install/previous_install.h"
 #include "install/product_constants.h"
 #include "install/product_files.h"
@@ -40,7 +41,6 @@
 #include <array>
 #include <cstdarg>
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,55 +67,6 @@ void Say(const char* format, ...) {
         va_end(arguments);
         std::fflush(g_report);
     }
-}
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds) {
-    DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > milliseconds) return false;
-        Sleep(50);
-    }
-    return true;
-}
-
-std::string Text(HWND window) {
-    std::array<char, 512> text{};
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                             SMTO_BLOCK, 5000, &length)) {
-        return {};
-    }
-    return text.data();
-}
-
-struct WindowSearch {
-    DWORD process;
-    std::function<bool(HWND)> accept;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK AcceptWindow(HWND window, LPARAM param) {
-    auto* s = reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != s->process || !IsWindowVisible(window) || !s->accept(window)) return TRUE;
-    s->found = window;
-    return FALSE;
-}
-
-HWND FindTopLevel(DWORD process, std::function<bool(HWND)> accept) {
-    WindowSearch search{process, std::move(accept)};
-    EnumWindows(AcceptWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-HWND FindChildOfClass(HWND parent, const char* className) {
-    return FindWindowExA(parent, nullptr, className, nullptr);
-}
-
-void Click(HWND dialog, int id) {
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
 // A window's area of the screen (the whole screen for the desktop window; under Wine's virtual
@@ -159,89 +110,6 @@ bool CaptureScreen(const std::string& path, HWND window = GetDesktopWindow()) {
     std::fwrite(pixels.data(), 1, pixels.size(), out);
     return std::fclose(out) == 0;
 }
-
-// Reads and selects items of a tree view that belongs to another process.
-class RemoteTree {
-  public:
-    RemoteTree(HWND tree, DWORD process)
-        : tree_(tree),
-          process_(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                               process)) {
-        if (process_)
-            buffer_ = VirtualAllocEx(process_.get(), nullptr, 4096, MEM_COMMIT, PAGE_READWRITE);
-    }
-    ~RemoteTree() {
-        if (buffer_ != nullptr) VirtualFreeEx(process_.get(), buffer_, 0, MEM_RELEASE);
-    }
-    RemoteTree(const RemoteTree&) = delete;
-    RemoteTree& operator=(const RemoteTree&) = delete;
-
-    bool Usable() const { return buffer_ != nullptr; }
-
-    std::string ItemText(HTREEITEM item) {
-        auto* remoteText = static_cast<char*>(buffer_) + sizeof(TVITEMA);
-        TVITEMA request{};
-        request.mask = TVIF_TEXT | TVIF_HANDLE;
-        request.hItem = item;
-        request.pszText = remoteText;
-        request.cchTextMax = 260;
-        SIZE_T done = 0;
-        if (!WriteProcessMemory(process_.get(), buffer_, &request, sizeof request, &done))
-            return {};
-        if (!SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(buffer_))) return {};
-        std::array<char, 261> text{};
-        if (!ReadProcessMemory(process_.get(), remoteText, text.data(), 260, &done)) return {};
-        return text.data();
-    }
-
-    HTREEITEM Next(HTREEITEM item, UINT relation) {
-        return reinterpret_cast<HTREEITEM>(
-            SendMessageA(tree_, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
-    }
-
-    // The first child of `parent` whose text `accept` takes, after expanding `parent` (the picker
-    // fills a level when it is expanded); null when none.
-    HTREEITEM FindChild(HTREEITEM parent, const std::function<bool(const std::string&)>& accept) {
-        SendMessageA(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
-        for (HTREEITEM child = Next(parent, TVGN_CHILD); child != nullptr;
-             child = Next(child, TVGN_NEXT)) {
-            std::string text = ItemText(child);
-            seen.push_back(text);
-            if (accept(text)) return child;
-        }
-        return nullptr;
-    }
-
-    // A drive: the desktop, then the computer folder below it, then the drive, as a person would
-    // open them. Only those two levels are expanded (the desktop also holds the whole file system).
-    HTREEITEM FindDrive(const std::string& drive) {
-        HTREEITEM desktop = Next(nullptr, TVGN_ROOT);
-        if (desktop == nullptr) return nullptr;
-        HTREEITEM computer = FindChild(desktop, [](const std::string& text) {
-            for (const char* name :
-                 {"我的电脑", "计算机", "此电脑", "My Computer", "Computer", "This PC"}) {
-                if (text == name) return true;
-            }
-            return false;
-        });
-        if (computer == nullptr) return nullptr;
-        const std::string wanted = "(" + drive + ")";
-        return FindChild(computer, [&](const std::string& text) {
-            return text.find(wanted) != std::string::npos;
-        });
-    }
-
-    std::vector<std::string> seen;
-
-    void Select(HTREEITEM item) {
-        SendMessageA(tree_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
-    }
-
-  private:
-    HWND tree_;
-    UniqueHandle process_;
-    void* buffer_ = nullptr;
-};
 
 bool RunningProcess(const char* name) {
     UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -520,65 +388,41 @@ int Install(const std::string& setup, const std::string& drive, const std::strin
     const DWORD pid = started.dwProcessId;
 
     const std::string title = std::string(kProductName) + kVersionText + " " + kBuildText;
-    HWND dialog = nullptr;
-    WaitUntil(
-        [&] {
-            return (dialog = FindTopLevel(pid, [&](HWND w) { return Text(w) == title; })) !=
-                   nullptr;
-        },
-        60000);
+    HWND dialog = dd::WaitForDialog(pid, title, 60000);
     if (dialog == nullptr) return Fail("the setup dialog did not appear");
     Say("Setup dialog: \"%s\"\n", title.c_str());
     Sleep(500);
     CaptureScreen(shots + "\\start.bmp");
 
     // The browse button opens the shell's folder picker; pick the drive in its tree.
-    Click(dialog, kBrowseButton);
-    HWND picker = nullptr;
-    WaitUntil(
-        [&] {
-            picker = FindTopLevel(pid, [&](HWND w) {
-                return w != dialog && FindChildOfClass(w, WC_TREEVIEWA) != nullptr;
-            });
-            return picker != nullptr;
-        },
-        30000);
+    dd::Click(dialog, kBrowseButton);
+    HWND picker = dd::WaitForFolderPicker(pid, dialog, 30000);
     if (picker == nullptr) return Fail("the folder picker did not appear");
     Sleep(1500);  // the picker fills its tree after it shows
-    RemoteTree tree(FindChildOfClass(picker, WC_TREEVIEWA), pid);
-    if (!tree.Usable()) return Fail("the folder picker's tree cannot be read");
-    HTREEITEM item = nullptr;
-    WaitUntil(
-        [&] {
-            tree.seen.clear();
-            return (item = tree.FindDrive(drive)) != nullptr;
-        },
-        30000);
-    if (item == nullptr) {
-        for (const std::string& text : tree.seen) Say("    picker item: %s\n", text.c_str());
+    std::vector<std::string> seen;
+    if (!dd::SelectDrive(picker, pid, drive, 30000, &seen)) {
+        if (seen.empty()) return Fail("the folder picker's tree cannot be read");
+        for (const std::string& text : seen) Say("    picker item: %s\n", text.c_str());
         return Fail("the drive was not found in the folder picker");
     }
-    tree.Select(item);
     Sleep(300);
     CaptureScreen(shots + "\\picker.bmp");
-    Click(picker, IDOK);
+    dd::Click(picker, IDOK);
 
     const std::string expected = drive + "\\" + kProductFolder;
-    if (!WaitUntil([&] { return Text(GetDlgItem(dialog, kPathDisplay)) == expected; }, 15000)) {
+    if (!dd::WaitUntil([&] { return dd::ControlText(dialog, kPathDisplay) == expected; }, 15000)) {
         return Fail("the chosen folder did not show in the dialog");
     }
     Say("Target folder chosen in the folder picker: %s\n", expected.c_str());
     Say("Start with Windows: %s\n",
-        SendMessageA(GetDlgItem(dialog, kAutoRunBox), BM_GETCHECK, 0, 0) == BST_CHECKED
-            ? "ticked"
-            : "cleared");
+        dd::CheckState(dialog, kAutoRunBox) == BST_CHECKED ? "ticked" : "cleared");
     Sleep(300);
     CaptureScreen(shots + "\\ready.bmp");
     CaptureScreen(shots + "\\dialog.bmp", dialog);
 
-    Click(dialog, kInstallButton);
+    dd::Click(dialog, kInstallButton);
     int lastPosition = 0;
-    WaitUntil(
+    dd::WaitUntil(
         [&] {
             LRESULT position = 0;
             DWORD_PTR result = 0;
@@ -595,7 +439,7 @@ int Install(const std::string& setup, const std::string& drive, const std::strin
     Say("Installer finished and closed (progress last seen at %d%%).\n", lastPosition);
 
     // The product and the browser were started just before the installer closed.
-    WaitUntil([&] { return RunningProcess(kMainProcessName); }, 10000);
+    dd::WaitUntil([&] { return RunningProcess(kMainProcessName); }, 10000);
     Sleep(1000);
     CaptureScreen(shots + "\\installed.bmp");
     PrintSummary(expected, browserLog);
@@ -607,8 +451,8 @@ int Install(const std::string& setup, const std::string& drive, const std::strin
 void WaitForUninstaller(HANDLE process, const std::string& uninstaller, DWORD& exitCode) {
     WaitForSingleObject(process, 600000);
     GetExitCodeProcess(process, &exitCode);
-    WaitUntil([&] { return GetFileAttributesA(uninstaller.c_str()) == INVALID_FILE_ATTRIBUTES; },
-              15000);
+    dd::WaitUntil(
+        [&] { return GetFileAttributesA(uninstaller.c_str()) == INVALID_FILE_ATTRIBUTES; }, 15000);
 }
 
 int Uninstall(bool throughShortcut) {
@@ -633,7 +477,7 @@ int Uninstall(bool throughShortcut) {
         // The shell may start a shortcut's program without handing out its process.
         UniqueHandle process(open.hProcess);
         if (!process) {
-            WaitUntil([&] { return RunningProcess("quenunset.exe"); }, 30000);
+            dd::WaitUntil([&] { return RunningProcess("quenunset.exe"); }, 30000);
             UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
             PROCESSENTRY32 entry{};
             entry.dwSize = sizeof entry;

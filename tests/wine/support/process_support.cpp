@@ -69,10 +69,11 @@ StartedProcess StartProgram(const std::string& path, const std::string& argument
     return StartedProcess(info.hProcess, info.dwProcessId);
 }
 
-StartedProcess StartWaiterAs(const std::string& directory, const std::string& name) {
+StartedProcess StartWaiterAs(const std::string& directory, const std::string& name,
+                             const std::string& lifetime) {
     std::string path = directory + "\\" + name;
     if (!CopyStub("waiter_gui", path)) return {};
-    StartedProcess process = StartProgram(path);
+    StartedProcess process = StartProgram(path, lifetime);
     if (!process) return process;
     // The system lists a process once it is created; this only guards against a slow listing.
     for (int attempt = 0; attempt < 500; ++attempt) {

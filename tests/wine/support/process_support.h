@@ -46,9 +46,10 @@ class StartedProcess {
 // Starts `path` with `arguments`; an empty owner when the system refuses.
 StartedProcess StartProgram(const std::string& path, const std::string& arguments = {});
 
-// Copies the waiting stub into `directory` as `name` and starts it; the process is listed under
-// that name when this returns.
-StartedProcess StartWaiterAs(const std::string& directory, const std::string& name);
+// Copies the waiting stub into `directory` as `name` and starts it with `lifetime` (its seconds,
+// or "forever"; empty for its default); the process is listed under that name when this returns.
+StartedProcess StartWaiterAs(const std::string& directory, const std::string& name,
+                             const std::string& lifetime = {});
 
 // Ids of the listed processes whose executable name is exactly `name` (bytes compared), in the
 // order in which the system lists them.

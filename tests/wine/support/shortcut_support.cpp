@@ -9,7 +9,6 @@
 
 #include <array>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 using Microsoft::WRL::ComPtr;
@@ -32,10 +31,6 @@ struct LinkObject {
         std::wstring wide = AnsiToWide(linkPath);
         return !wide.empty() && SUCCEEDED(file->Save(wide.c_str(), TRUE));
     }
-};
-
-struct TaskMemoryFree {
-    void operator()(void* memory) const { CoTaskMemFree(memory); }
 };
 
 std::string SpecialFolder(int csidl) {
@@ -162,9 +157,8 @@ bool WriteShortcutToComputerFolder(const std::string& linkPath) {
     ScopedComInitialize com;
     LinkObject object;
     if (!object.Create()) return false;
-    LPITEMIDLIST list = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &list))) return false;
-    std::unique_ptr<ITEMIDLIST, TaskMemoryFree> computer(list);
+    UniqueItemIdList computer;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, computer.put()))) return false;
     return SUCCEEDED(object.link->SetIDList(computer.get())) && object.Save(linkPath);
 }
 

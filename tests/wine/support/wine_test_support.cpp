@@ -1,5 +1,6 @@
 #include "wine_test_support.h"
 
+#include "dialog_driver.h"
 #include "test_fs.h"
 
 #include <algorithm>
@@ -48,24 +49,6 @@ std::vector<SeenMessageBox> MessageBoxAnswerer::Seen() const {
 
 namespace {
 
-struct Candidates {
-    DWORD process;
-    std::vector<HWND> windows;
-};
-
-BOOL CALLBACK CollectBoxes(HWND window, LPARAM param) {
-    auto* candidates = reinterpret_cast<Candidates*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process != candidates->process || !IsWindowVisible(window)) return TRUE;
-    std::array<char, 16> className{};
-    GetClassNameA(window, className.data(), static_cast<int>(className.size()));
-    if (std::string(className.data()) == "#32770" && GetDlgItem(window, 0xFFFF) != nullptr) {
-        candidates->windows.push_back(window);
-    }
-    return TRUE;
-}
-
 std::string WindowText(HWND window) {
     std::array<char, 1024> text{};
     GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
@@ -97,9 +80,8 @@ UINT IconOf(HWND box) {
 
 void MessageBoxAnswerer::Watch() {
     while (!stop_) {
-        Candidates candidates{GetCurrentProcessId(), {}};
-        EnumWindows(CollectBoxes, reinterpret_cast<LPARAM>(&candidates));
-        for (HWND box : candidates.windows) {
+        for (HWND box : dd::TopLevelWindows(GetCurrentProcessId())) {
+            if (!dd::IsDialogWindow(box) || GetDlgItem(box, 0xFFFF) == nullptr) continue;
             {
                 std::lock_guard lock(mutex_);
                 if (std::find(answered_.begin(), answered_.end(), box) != answered_.end()) continue;

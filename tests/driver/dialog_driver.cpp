@@ -24,12 +24,6 @@ BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param) {
     return TRUE;
 }
 
-bool IsDialogClass(HWND window) {
-    std::array<char, 16> name{};
-    GetClassNameA(window, name.data(), static_cast<int>(name.size()));
-    return std::string(name.data()) == "#32770";
-}
-
 HWND MessageBoxText(HWND window) {
     // The text of a message box is the static 0xFFFF. Statics of a dialog template may have that
     // id too (the About box's do), so callers tell boxes apart by their caption.
@@ -41,6 +35,13 @@ HWND MessageBoxText(HWND window) {
                    CSTR_EQUAL
                ? text
                : nullptr;
+}
+
+std::optional<MessageBoxView> AsMessageBox(HWND window) {
+    if (!IsDialogWindow(window)) return std::nullopt;
+    HWND text = MessageBoxText(window);
+    if (text == nullptr) return std::nullopt;
+    return MessageBoxView{window, Text(window), Text(text)};
 }
 
 LRESULT Query(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -68,6 +69,28 @@ std::vector<HWND> TopLevelWindows(DWORD processId) {
     return collected.windows;
 }
 
+HWND WaitForTopLevel(DWORD processId, const std::function<bool(HWND)>& accept, DWORD milliseconds) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : TopLevelWindows(processId)) {
+                if (accept(window)) {
+                    found = window;
+                    return true;
+                }
+            }
+            return false;
+        },
+        milliseconds);
+    return found;
+}
+
+bool IsDialogWindow(HWND window) {
+    std::array<char, 16> name{};
+    GetClassNameA(window, name.data(), static_cast<int>(name.size()));
+    return std::string(name.data()) == "#32770";
+}
+
 std::string Text(HWND window) {
     if (window == nullptr || !IsWindow(window)) return {};
     // Long enough for every text of the installer; WM_GETTEXT never writes past it.
@@ -85,19 +108,9 @@ std::string ControlText(HWND dialog, int id) {
 }
 
 HWND WaitForDialog(DWORD processId, const std::string& title, DWORD milliseconds) {
-    HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND window : TopLevelWindows(processId)) {
-                if (IsDialogClass(window) && Text(window) == title) {
-                    found = window;
-                    return true;
-                }
-            }
-            return false;
-        },
+    return WaitForTopLevel(
+        processId, [&](HWND window) { return IsDialogWindow(window) && Text(window) == title; },
         milliseconds);
-    return found;
 }
 
 bool WaitForWindowGone(HWND window, DWORD milliseconds) {
@@ -147,10 +160,7 @@ void SystemCommand(HWND dialog, UINT command) {
 std::vector<MessageBoxView> MessageBoxes(DWORD processId) {
     std::vector<MessageBoxView> boxes;
     for (HWND window : TopLevelWindows(processId)) {
-        if (!IsDialogClass(window)) continue;
-        HWND text = MessageBoxText(window);
-        if (text == nullptr) continue;
-        boxes.push_back({window, Text(window), Text(text)});
+        if (std::optional<MessageBoxView> box = AsMessageBox(window)) boxes.push_back(*box);
     }
     return boxes;
 }
@@ -158,18 +168,14 @@ std::vector<MessageBoxView> MessageBoxes(DWORD processId) {
 std::optional<MessageBoxView> WaitForMessageBox(DWORD processId, const std::string& caption,
                                                 DWORD milliseconds) {
     std::optional<MessageBoxView> found;
-    WaitUntil(
-        [&] {
-            for (const MessageBoxView& box : MessageBoxes(processId)) {
-                if (box.caption == caption) {
-                    found = box;
-                    return true;
-                }
-            }
-            return false;
+    WaitForTopLevel(
+        processId,
+        [&](HWND window) {
+            found = AsMessageBox(window);
+            return found && found->caption == caption;
         },
         milliseconds);
-    return found;
+    return found && found->caption == caption ? found : std::nullopt;
 }
 
 void Answer(HWND box, int button) {

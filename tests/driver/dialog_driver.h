@@ -1,7 +1,8 @@
 // A small driver for the installer's windows, in this process or in another one on the same
 // desktop: finding a dialog by its title, reading and clicking its controls, reading and
 // answering message boxes. Every wait has a limit, so a window that never comes (or a program
-// that hangs) fails the test instead of stalling the run.
+// that hangs) fails the caller instead of stalling it. No GoogleTest here: the Wine tests and the
+// main job's unattended run (tools/setup-demo) drive the installer with the same code.
 #pragma once
 
 #include <windows.h>
@@ -14,15 +15,23 @@
 namespace dd {
 
 // Limits for the waits of the tests: a window that shows up in the normal course, and one that
-// comes after the installer's running check has looked for a player thousands of times.
+// comes after the installer's running check has looked for a player thousands of times (each
+// lookup a full process snapshot: under Wine on a busy machine that took up to two minutes).
 inline constexpr DWORD kWindowWait = 30000;
-inline constexpr DWORD kSlowWindowWait = 120000;
+inline constexpr DWORD kSlowWindowWait = 240000;
 
 // Checks `condition` every 20 ms until it holds or `milliseconds` have passed; its last value.
 bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds);
 
 // Visible top-level windows of the process.
 std::vector<HWND> TopLevelWindows(DWORD processId);
+
+// The process's first visible top-level window that `accept` takes, waiting at most
+// `milliseconds`; null when none came.
+HWND WaitForTopLevel(DWORD processId, const std::function<bool(HWND)>& accept, DWORD milliseconds);
+
+// A window of the dialog class (#32770): dialogs and message boxes.
+bool IsDialogWindow(HWND window);
 
 // Window text read with WM_GETTEXT, which the window's own thread answers (also across
 // processes); empty when the window is gone or does not answer within 5 s.

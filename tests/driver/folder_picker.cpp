@@ -7,6 +7,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 namespace dd {
 
@@ -53,16 +54,20 @@ class RemoteTree {
     }
 
     // The first child of `parent` whose text `accept` takes, after expanding `parent` (the picker
-    // fills a level when it is expanded); null when none.
+    // fills a level when it is expanded); null when none. Each text read is added to `seen`.
     HTREEITEM FindChild(HTREEITEM parent, const std::function<bool(const std::string&)>& accept) {
         SendMessageA(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
         for (HTREEITEM child = Next(parent, TVGN_CHILD); child != nullptr;
              child = Next(child, TVGN_NEXT)) {
-            if (accept(ItemText(child))) return child;
+            std::string text = ItemText(child);
+            seen.push_back(text);
+            if (accept(text)) return child;
         }
         return nullptr;
     }
 
+    // A drive: the desktop, then the computer folder below it, then the drive, as a person would
+    // open them. Only those two levels are expanded (the desktop also holds the whole file system).
     HTREEITEM FindDrive(const std::string& drive) {
         HTREEITEM desktop = Next(nullptr, TVGN_ROOT);
         if (desktop == nullptr) return nullptr;
@@ -80,6 +85,8 @@ class RemoteTree {
         });
     }
 
+    std::vector<std::string> seen;
+
   private:
     HWND tree_;
     UniqueHandle process_;
@@ -89,32 +96,40 @@ class RemoteTree {
 }  // namespace
 
 HWND WaitForFolderPicker(DWORD processId, HWND except, DWORD milliseconds) {
-    HWND picker = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND window : TopLevelWindows(processId)) {
-                if (window != except && FindWindowExA(window, nullptr, WC_TREEVIEWA, nullptr)) {
-                    picker = window;
-                    return true;
-                }
-            }
-            return false;
+    return WaitForTopLevel(
+        processId,
+        [&](HWND window) {
+            return window != except &&
+                   FindWindowExA(window, nullptr, WC_TREEVIEWA, nullptr) != nullptr;
         },
         milliseconds);
-    return picker;
 }
 
-bool PickDrive(HWND picker, DWORD processId, const std::string& drive, DWORD milliseconds) {
+bool SelectDrive(HWND picker, DWORD processId, const std::string& drive, DWORD milliseconds,
+                 std::vector<std::string>* seen) {
+    if (seen != nullptr) seen->clear();
     HWND treeWindow = FindWindowExA(picker, nullptr, WC_TREEVIEWA, nullptr);
     if (treeWindow == nullptr) return false;
     RemoteTree tree(treeWindow, processId);
     if (!tree.Usable()) return false;
     HTREEITEM item = nullptr;
     // The picker fills its tree after it shows.
-    if (!WaitUntil([&] { return (item = tree.FindDrive(drive)) != nullptr; }, milliseconds)) {
+    bool found = WaitUntil(
+        [&] {
+            tree.seen.clear();
+            return (item = tree.FindDrive(drive)) != nullptr;
+        },
+        milliseconds);
+    if (!found) {
+        if (seen != nullptr) *seen = tree.seen;
         return false;
     }
     SendMessageA(treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+    return true;
+}
+
+bool PickDrive(HWND picker, DWORD processId, const std::string& drive, DWORD milliseconds) {
+    if (!SelectDrive(picker, processId, drive, milliseconds)) return false;
     Answer(picker, IDOK);
     return true;
 }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace dd {
 
@@ -14,8 +15,13 @@ namespace dd {
 // `milliseconds`; null when none came.
 HWND WaitForFolderPicker(DWORD processId, HWND except, DWORD milliseconds);
 
-// Selects the drive `drive` ("D:") in the picker's tree and presses its OK button. False when the
-// tree cannot be read or the drive is not found in it within `milliseconds`.
+// Selects the drive `drive` ("D:") in the picker's tree, leaving the picker open. False when the
+// tree cannot be read or the drive is not found in it within `milliseconds`; `seen`, when given,
+// then holds the item texts of the last search (empty when the tree could not be read at all).
+bool SelectDrive(HWND picker, DWORD processId, const std::string& drive, DWORD milliseconds,
+                 std::vector<std::string>* seen = nullptr);
+
+// SelectDrive, then the picker's OK button.
 bool PickDrive(HWND picker, DWORD processId, const std::string& drive, DWORD milliseconds);
 
 }  // namespace dd
