@@ -33,7 +33,7 @@ struct SeenMessageBox {
 // Watches this process's top-level windows of class #32770 that hold a message box text
 // (static control 0xFFFF), records caption and text, and presses `button` (IDOK, IDYES, IDNO).
 class MessageBoxAnswerer {
-public:
+  public:
     explicit MessageBoxAnswerer(int button = IDOK);
     ~MessageBoxAnswerer();
     MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
@@ -42,7 +42,7 @@ public:
     std::vector<SeenMessageBox> Seen() const;
     void SetButton(int button) { button_ = button; }
 
-private:
+  private:
     void Watch();
 
     std::atomic<int> button_;
