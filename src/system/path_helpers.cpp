@@ -32,22 +32,19 @@ int CreateDirectoryChain(const std::string& path) {
 }
 
 std::string GetExecutablePath() {
-    // A path cut to the buffer would end in another name: the buffer grows to the longest path.
-    for (std::size_t size : {kPathBufferSize, kLongestPath}) {
-        std::string path(size, '\0');
+    // Room for the longest path at once: the system cuts a path that does not fit, and when the
+    // cut falls inside a double-byte character it reports a shorter, complete-looking path.
+    std::string path(kLongestPath, '\0');
 #ifdef _WIN32
-        DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(size));
-        if (length == 0) return {};
+    DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
 #else
-        ssize_t length = readlink("/proc/self/exe", path.data(), size);
-        if (length <= 0) return {};
+    ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+    if (length <= 0) return {};
 #endif
-        if (static_cast<std::size_t>(length) < size) {
-            path.resize(static_cast<std::size_t>(length));
-            return path;
-        }
-    }
-    return {};
+    if (static_cast<std::size_t>(length) >= path.size()) return {};
+    path.resize(static_cast<std::size_t>(length));
+    return path;
 }
 
 const char* GetModuleDirectory() {

@@ -11,15 +11,13 @@ if(TARGET Setup)
     setup_add_wine_test(NAME setup_browse_test_winxp64 TARGET setup_browse_test VERSION winxp64
         TIMEOUT 120)
     set_tests_properties(setup_browse_test PROPERTIES TIMEOUT 120)
-    # Every wait inside has its own limit; these bound a binary as a whole. The running-player
-    # cases take up to a few minutes together (a player that stays listed is looked up 5000
-    # times, a full process snapshot each).
+    # Every wait inside has its own limit; these bound a binary as a whole. While a player runs,
+    # each installer looks it up again and again, a full process snapshot each.
     set_tests_properties(setup_e2e_test PROPERTIES TIMEOUT 600)
     # The full-disk case installs onto a small tmpfs that the runner mounts as drive T: (as root;
     # refused otherwise, and the case then reports itself as not tested).
     set_tests_properties(setup_failure_test PROPERTIES TIMEOUT 300
         ENVIRONMENT_MODIFICATION "SETUP_WINE_SMALL_DRIVE=set:t:8m")
-    # The running check's 5000 lookups of a player take a while under Wine.
     set_tests_properties(setup_dialog_test PROPERTIES TIMEOUT 300)
     set_tests_properties(setup_checksum_test PROPERTIES TIMEOUT 180)
     # Unattended installs and exit codes; the full-disk case on a small drive T: as above.

@@ -460,15 +460,17 @@ TEST_F(InstallerTest, ARunningProductOrPlayerIsEndedOnYesAndEndsTheInstallerOnNo
         const char* label;
         std::vector<Stub> running;
         int answer;
+        // A player that never leaves by itself, started while the prompt is up.
+        const char* startedAtPrompt = nullptr;
     };
     // While a player runs, the installer looks it up again and again (thousands of slow lookups)
-    // before its dialog shows; the second player here leaves by itself after a while, which ends
-    // that early. Either way it was seen running, so the prompt comes. The last player never
-    // leaves by itself: the installer looks it up the full 5000 times, and only its "是" ends it.
+    // before its dialog shows; the players here leave by themselves after a while, which ends
+    // that early. Either way they were seen running, so the prompt comes. The last case's second
+    // player never leaves by itself: only the installer's "是" ends it.
     const Case cases[] = {
         {"product, no", {{"QuenVox.exe", "300"}}, IDNO},
         {"product and player, yes", {{"QuenVox.exe", "300"}, {"mplayer.exe", "15"}}, IDYES},
-        {"player that stays, yes", {{"mplayer.exe", "forever"}}, IDYES},
+        {"player that stays, yes", {{"mplayer.exe", "3"}}, IDYES, "mplayer.exe"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -489,10 +491,13 @@ TEST_F(InstallerTest, ARunningProductOrPlayerIsEndedOnYesAndEndsTheInstallerOnNo
         ASSERT_TRUE(prompt);
         EXPECT_EQ(prompt->text, kPrompt);
         EXPECT_FALSE(IsWindowEnabled(dialog)) << "the prompt is modal over the dialog";
-        for (std::size_t i = 0; i < stubs.size(); ++i) {
-            if (std::string(c.running[i].lifetime) == "forever") {
-                ASSERT_TRUE(stubs[i].Running());
-            }
+        if (c.startedAtPrompt != nullptr) {
+            std::string directory = folder + "\\stays";
+            ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr));
+            stubs.push_back(wt::StartWaiterAs(directory, c.startedAtPrompt, "forever"));
+            ASSERT_TRUE(stubs.back());
+            ASSERT_TRUE(dd::WaitUntil(
+                [&] { return !wt::ListedProcessIds(c.startedAtPrompt).empty(); }, dd::kWindowWait));
         }
         dd::Answer(prompt->window, c.answer);
 
