@@ -12,6 +12,7 @@
 #include "install/product_removal.h"
 #include "install/uninstall_plan.h"
 #include "system/command_line.h"
+#include "system/path_helpers.h"
 #include "system/path_text.h"
 #include "system/self_removal.h"
 #include "system/system_multibyte_rules.h"
@@ -30,13 +31,14 @@ bool IsSilentSwitch(const std::string& argument) {
 
 // This program's file in its long form; empty when it cannot be had.
 std::string OwnPath() {
-    std::array<char, MAX_PATH> path{};
-    DWORD length = GetModuleFileNameA(nullptr, path.data(), MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return {};
-    std::array<char, MAX_PATH> longPath{};
-    DWORD longLength = GetLongPathNameA(path.data(), longPath.data(), MAX_PATH);
-    if (longLength > 0 && longLength < MAX_PATH) return std::string(longPath.data(), longLength);
-    return std::string(path.data(), length);
+    const std::string path = GetExecutablePath();
+    if (path.empty() || path.size() >= kPathBufferSize) return {};
+    PathBuffer longPath{};
+    DWORD longLength = GetLongPathNameA(path.c_str(), longPath.data(), kPathBufferSize);
+    if (longLength > 0 && longLength < kPathBufferSize) {
+        return std::string(longPath.data(), longLength);
+    }
+    return path;
 }
 
 UninstallReport Uninstall() {

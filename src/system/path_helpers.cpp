@@ -50,13 +50,11 @@ std::string GetExecutablePath() {
 const char* GetModuleDirectory() {
     // Initialised once even when threads race to the first call.
     static const std::string directory = [] {
-        std::string path = GetExecutablePath();
+        const std::string path = GetExecutablePath();
         if (path.empty() || path.size() >= kPathBufferSize) return std::string();
-        std::size_t cut = path.rfind('\\');
-        if (cut == std::string::npos) cut = path.rfind('/');
-        if (cut != std::string::npos) path.erase(cut);
-        path.push_back('\\');
-        return path;
+        std::string directory(DirectoryOf(path));
+        directory.push_back('\\');
+        return directory;
     }();
     return directory.c_str();
 }

@@ -1,5 +1,6 @@
 #include "system/self_removal.h"
 
+#include "system/path_helpers.h"
 #include "system/path_text.h"
 #include "system/win_resource.h"
 
@@ -18,16 +19,15 @@ constexpr DWORD kDeletePause = 100;
 }  // namespace
 
 bool StartSelfRemoval() {
-    PathBuffer self{};
-    DWORD length = GetModuleFileNameA(nullptr, self.data(), kPathBufferSize);
-    if (length == 0 || length >= kPathBufferSize) return false;
+    const std::string self = GetExecutablePath();
+    if (self.empty() || self.size() >= kPathBufferSize) return false;
     PathBuffer temp{};
-    length = GetTempPathA(kPathBufferSize, temp.data());
+    DWORD length = GetTempPathA(kPathBufferSize, temp.data());
     if (length == 0 || length >= kPathBufferSize) return false;
     // A new name of its own; the call creates the file.
     PathBuffer copy{};
     if (GetTempFileNameA(temp.data(), kCopyPrefix, 0, copy.data()) == 0) return false;
-    if (!CopyFileA(self.data(), copy.data(), FALSE)) {
+    if (!CopyFileA(self.c_str(), copy.data(), FALSE)) {
         DeleteFileA(copy.data());
         return false;
     }
